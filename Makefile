@@ -1,0 +1,34 @@
+# Voidbroom: `make run` installs what is missing, builds and starts the program;
+# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+
+BUILD    ?= build
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3
+BENCH_PACKAGES  := hyperfine bfs
+SHOT_PACKAGES   := xvfb xauth
+
+.PHONY: all run test bench screenshot deps release clean
+
+all: release
+
+deps:
+	@scripts/ensure-packages $(BUILD_PACKAGES)
+
+release: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(BUILD)/release -j $(JOBS)
+
+run: release
+	$(BUILD)/release/scan/voidbroom-scan .
+
+test: deps
+	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DVOIDBROOM_SANITIZE=ON -DBUILD_TESTING=ON
+	cmake --build $(BUILD)/sanitize -j $(JOBS)
+	cd $(BUILD)/sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: release
+	@scripts/ensure-packages $(BENCH_PACKAGES)
+	bench/run $(BUILD)/release
+
+clean:
+	rm -rf $(BUILD)

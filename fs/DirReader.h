@@ -1,0 +1,56 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace voidbroom {
+
+// One entry of a folder listing. `name` points into the reader's buffer, is NUL-terminated
+// and stays valid only until the callback returns.
+struct DirEntry {
+    std::string_view name;
+    ino_t inode = 0;
+    bool isFolder = false;  // a real folder; links, FIFOs, sockets and devices are files
+};
+
+// What a file directly in a folder contributes to the question "is the total size 0?".
+enum class FileLength { Zero, NotZero, Unreadable };
+
+// Reads folder listings with getdents64 into one reusable buffer: each folder costs its
+// open descriptor plus as few system calls as its size allows. Not copyable; one per walker.
+class DirReader {
+public:
+    DirReader();
+    ~DirReader();
+    DirReader(const DirReader&) = delete;
+    DirReader& operator=(const DirReader&) = delete;
+
+    // Calls `visit(const DirEntry&)` for every entry of the folder open at `fd` but "." and
+    // "..", in the order of the file system. `visit` returns false to stop early. Returns 0
+    // when the listing was read to its end or stopped, else the errno of the failure.
+    template <class Visit>
+    int forEach(int fd, Visit&& visit);
+
+    // Whether the non-folder `name` in folder `fd` has length 0 (links count with their own
+    // length and are never followed).
+    static FileLength lengthOf(int fd, const char* name);
+
+    // getdents64 calls made so far, for the benchmark's figures.
+    std::size_t reads() const { return reads_; }
+
+private:
+    // Fills the buffer with the next batch; returns bytes read, 0 at the end, -errno on failure.
+    long readBatch(int fd);
+    // Resolves an entry whose type the file system did not report; 0 or the errno.
+    static int resolveUnknown(int fd, DirEntry& entry);
+
+    std::unique_ptr<char[]> buffer_;
+    std::size_t reads_ = 0;
+};
+
+}  // namespace voidbroom
+
+#include "fs/DirReader.inl"

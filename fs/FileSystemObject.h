@@ -1,0 +1,74 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fs/ZeroSizeProbe.h"
+
+namespace voidbroom {
+
+// A file-system operation that could not be done; what() names the path and the reason.
+class FsError : public std::runtime_error {
+public:
+    FsError(const std::string& path, const std::string& reason)
+        : std::runtime_error(path + ": " + reason), path_(path), reason_(reason) {}
+    const std::string& path() const { return path_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
+};
+
+// A file directly in a folder: anything that is not a real folder (links included).
+class File {
+public:
+    explicit File(std::string name) : name_(std::move(name)) {}
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+};
+
+// A folder, known by its path. Every question opens it afresh, never through a symbolic
+// link; collections list the folder's entries in the file system's own order.
+class Folder {
+public:
+    Folder(std::string path, std::string name) : path_(std::move(path)), name_(std::move(name)) {}
+
+    const std::string& Path() const { return path_; }
+    const std::string& Name() const { return name_; }
+    SizeAnswer Size() const;
+    std::vector<File> Files() const;         // throws FsError
+    std::vector<Folder> SubFolders() const;  // throws FsError
+
+private:
+    std::string path_;
+    std::string name_;
+};
+
+// A mounted file system, known by its mount point.
+class Drive {
+public:
+    explicit Drive(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {}
+    const std::string& MountPoint() const { return mountPoint_; }
+    // Its root folder, whose path is the mount point with one final "/"; throws FsError
+    // when the root cannot be opened (the drive is gone or not readable).
+    Folder RootFolder() const;
+
+private:
+    std::string mountPoint_;
+};
+
+// The program's file-system service: the entry point to drives and folders by path.
+class FileSystemObject {
+public:
+    Drive GetDrive(const std::string& mountPoint) const { return Drive(mountPoint); }
+    // True only when a real folder (not a link to one) is at `path`.
+    bool FolderExists(const std::string& path) const;
+    // The folder at `path`; throws FsError when there is none or it cannot be opened.
+    Folder GetFolder(const std::string& path) const;
+};
+
+}  // namespace voidbroom

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fs/Fd.h"
+
+namespace voidbroom {
+
+// How an attempt to open a folder ended.
+enum class OpenStatus {
+    Opened,
+    Missing,          // nothing there, or something that is not a real folder (a file, a link)
+    OtherFileSystem,  // the mount point of another file system
+    Failed,           // it is there but cannot be opened (permissions, descriptors, ...)
+};
+
+struct OpenedFolder {
+    Fd fd;
+    OpenStatus status = OpenStatus::Failed;
+    int error = 0;  // errno when status is not Opened
+};
+
+// Opens the folder `name` (one path component) inside the open folder `parentFd`, for
+// reading. Never follows a symbolic link and never enters another file system: a mount
+// point, bind mounts included, answers OtherFileSystem.
+OpenedFolder openChildFolder(int parentFd, const char* name);
+
+// Opens the folder at `path`, of any length. With FollowLinks::No no component of the path
+// may be a symbolic link; with FollowLinks::Yes links are followed as open(2) does.
+enum class FollowLinks { No, Yes };
+OpenedFolder openFolderPath(const std::string& path, FollowLinks follow);
+
+// A human-readable reason for an open that did not succeed.
+std::string describeOpenFailure(const OpenedFolder& result);
+
+}  // namespace voidbroom

@@ -1,0 +1,83 @@
+#include "fs/FolderStack.h"
+
+#include <fcntl.h>
+
+#include "fs/FolderOpen.h"
+
+namespace voidbroom {
+
+FolderStack::FolderStack(std::size_t maxOpen) : maxOpen_(maxOpen < 2 ? 2 : maxOpen) {}
+
+void FolderStack::clear() {
+    levels_.clear();
+    openCount_ = 0;
+    firstOpen_ = 1;
+}
+
+void FolderStack::startBorrowed(int fd) {
+    clear();
+    levels_.push_back(Level{Fd(), fd, std::string(), FolderIdentity{}});
+}
+
+void FolderStack::start(Fd fd) {
+    startBorrowed(fd.get());
+    levels_.back().owned = std::move(fd);
+    ++openCount_;
+}
+
+void FolderStack::push(Fd fd, std::string_view name) {
+    const int raw = fd.get();
+    levels_.push_back(Level{std::move(fd), raw, std::string(name), FolderIdentity{}});
+    ++openCount_;
+    if (openCount_ > maxOpen_) giveUpShallowest();
+}
+
+void FolderStack::giveUpShallowest() {
+    if (firstOpen_ + 1 >= levels_.size()) return;  // never the top
+    Level& level = levels_[firstOpen_++];
+    level.identity = identityOf(level.fd);
+    level.owned.reset();
+    level.fd = -1;
+    --openCount_;
+}
+
+void FolderStack::pop() {
+    Level child = std::move(levels_.back());
+    levels_.pop_back();
+    if (child.owned) --openCount_;
+    if (levels_.empty()) return;
+    const std::size_t parent = levels_.size() - 1;
+    if (parent > 0 && parent < firstOpen_) {
+        reopen(parent, child.fd);
+        firstOpen_ = parent;
+    }
+}
+
+void FolderStack::reopen(std::size_t index, int childFd) {
+    Level& level = levels_[index];
+    int fd = childFd >= 0 ? openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (fd >= 0 && !(identityOf(fd) == level.identity)) {
+        // The child was moved elsewhere meanwhile: ".." is not our folder any more.
+        close(fd);
+        fd = -1;
+    }
+    if (fd < 0) fd = openFromBottom(index);
+    level.owned.reset(fd);
+    level.fd = fd;
+    if (fd >= 0) ++openCount_;
+}
+
+int FolderStack::openFromBottom(std::size_t index) const {
+    Fd current;
+    int at = levels_[0].fd;
+    for (std::size_t i = 1; i <= index; ++i) {
+        OpenedFolder next = openChildFolder(at, levels_[i].name.c_str());
+        if (next.status != OpenStatus::Opened) return -1;
+        if (!(identityOf(next.fd.get()) == levels_[i].identity)) return -1;
+        current = std::move(next.fd);
+        at = current.get();
+    }
+    return current.release();
+}
+
+}  // namespace voidbroom

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace voidbroom {
+
+// The path of a folder used as the root of a walk: the folder's path with exactly one
+// final "/" ("/" stays "/"), the way a drive's root path ends in its separator.
+inline std::string rootPathOf(std::string_view folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+    std::string root(folder);
+    if (root.empty() || root.back() != '/') root += '/';
+    return root;
+}
+
+// Appends the name of a child to its parent's path, with one "/" between them.
+inline void appendChild(std::string& path, std::string_view name) {
+    if (path.empty() || path.back() != '/') path += '/';
+    path += name;
+}
+
+inline std::string childPath(std::string parent, std::string_view name) {
+    appendChild(parent, name);
+    return parent;
+}
+
+// The last component of a path, without the separators after it.
+inline std::string_view leafName(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
+}
+
+// The path of the folder that holds `path` ("." for a bare name, "/" for a name in "/").
+inline std::string parentPathOf(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) return ".";
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
+}  // namespace voidbroom

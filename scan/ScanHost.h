@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "fs/FolderIdentity.h"
+
+namespace voidbroom {
+
+// What the folder walk needs from whoever runs it: the window, the command-line tool, the
+// tests and the benchmark each supply their own. All calls come from the walking thread.
+class ScanHost {
+public:
+    virtual ~ScanHost() = default;
+
+    // Called once at the start of every folder visit: a chance to handle pending events.
+    virtual void yield() = 0;
+    // Read once per visit, right after yield(); true ends the walk.
+    virtual bool stopRequested() = 0;
+    // The folder being examined (for the caption). The reference is valid during the call.
+    virtual void showFolder(const std::string& path) = 0;
+    // A result-list entry for a folder, with that folder's identity as the scan saw it.
+    virtual void addEntry(const std::string& entry, const FolderIdentity& folder) = 0;
+    // The listing mode: 0, 1 or 2.
+    virtual int scanMode() = 0;
+};
+
+}  // namespace voidbroom

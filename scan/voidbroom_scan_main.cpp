@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "scan/ScanCommand.h"
+
+int main(int argc, char** argv) {
+    static char buffer[1 << 20];  // entries are many and short: write them in large blocks
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    return voidbroom::runScanCommand(argc, argv, stdout, stderr);
+}

@@ -1,0 +1,126 @@
+#include "tests/support/TempTree.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace voidbroom::test {
+namespace {
+
+void check(bool ok, const std::string& what) {
+    if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void makeParents(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+}
+
+std::string shellQuoted(const std::string& path) {
+    std::string out = "'";
+    for (char c : path) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+TempTree::TempTree(const std::vector<std::string>& items) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/voidbroom-test-XXXXXX";
+    check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+    root_ = pattern;
+    check(chmod(root_.c_str(), 0755) == 0, "chmod " + root_);
+    for (const auto& item : items) add(item);
+}
+
+TempTree::~TempTree() {
+    const std::string cmd = (geteuid() == 0 ? std::string() : "chmod -R u+rwX " + shellQuoted(root_) + " 2>/dev/null; ") +
+                            "rm -rf --one-file-system " + shellQuoted(root_);
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", root_.c_str());
+}
+
+void TempTree::add(const std::string& item) {
+    if (const auto arrow = item.find(" -> "); arrow != std::string::npos) {
+        const std::string link = path(item.substr(0, arrow));
+        makeParents(link);
+        check(symlink(item.substr(arrow + 4).c_str(), link.c_str()) == 0, "symlink " + link);
+    } else if (item.ends_with("|")) {
+        const std::string fifo = path(item.substr(0, item.size() - 1));
+        makeParents(fifo);
+        check(mkfifo(fifo.c_str(), 0644) == 0, "mkfifo " + fifo);
+    } else if (item.ends_with("/")) {
+        std::filesystem::create_directories(path(item));
+    } else {
+        const auto colon = item.rfind(':');
+        if (colon == std::string::npos) throw std::invalid_argument("file without length: " + item);
+        const std::string file = path(item.substr(0, colon));
+        const long bytes = std::stol(item.substr(colon + 1));
+        makeParents(file);
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        check(fd >= 0, "create " + file);
+        const std::string content(static_cast<std::size_t>(bytes), 'x');
+        const bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+        close(fd);
+        check(written, "write " + file);
+    }
+}
+
+void TempTree::addChain(const std::string& relative, int depth, const std::string& name,
+                        const std::string& leafFile, int leafBytes) {
+    int fd = open(relative.empty() ? root_.c_str() : path(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    check(fd >= 0, "open " + relative);
+    for (int i = 0; i < depth; ++i) {
+        check(mkdirat(fd, name.c_str(), 0755) == 0 || errno == EEXIST, "mkdirat");
+        const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(fd);
+        check(next >= 0, "openat");
+        fd = next;
+    }
+    if (!leafFile.empty()) {
+        const int file = openat(fd, leafFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        check(file >= 0, "create leaf");
+        const std::string content(static_cast<std::size_t>(leafBytes), 'x');
+        const bool written = write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+        close(file);
+        check(written, "write leaf");
+    }
+    close(fd);
+}
+
+int runUnprivileged(const std::function<int()>& body) {
+    if (geteuid() != 0) return body();
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(99);
+        _exit(body());
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+void giveTreeTo(const TempTree& tree, unsigned uid) {
+    const std::string cmd = "chown -R " + std::to_string(uid) + " " + shellQuoted(tree.root());
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("chown failed: " + tree.root());
+}
+
+bool mountTmpfs(const std::string& folder, std::string& why) {
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0) return true;
+    why = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    return false;
+}
+
+void unmount(const std::string& folder) { umount2(folder.c_str(), MNT_DETACH); }
+
+}  // namespace voidbroom::test

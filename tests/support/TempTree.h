@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace voidbroom::test {
+
+// A real folder tree in a fresh temporary folder, built from a declarative list and removed
+// with everything in it when the object goes away. Each item is a path below the root:
+//   "A/B/"         a folder (and its parents)
+//   "A/f.txt:0"    a file of that many bytes (and its parents)
+//   "A/lnk -> ../B" a symbolic link with that target
+//   "A/pipe|"      a FIFO
+class TempTree {
+public:
+    explicit TempTree(const std::vector<std::string>& items = {});
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    // The root folder, without a final "/".
+    const std::string& root() const { return root_; }
+    // The root path as a walk reports it: the root with one final "/".
+    std::string rootPath() const { return root_ + "/"; }
+    // The full path of `relative` below the root.
+    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+
+    void add(const std::string& item);
+    // Builds a chain of `depth` folders named `name` below `relative` ("" for the root),
+    // using descriptors, so that the chain may be longer than PATH_MAX. With a non-empty
+    // `leafFile`, the deepest folder gets a file of `leafBytes` bytes by that name.
+    void addChain(const std::string& relative, int depth, const std::string& name,
+                  const std::string& leafFile = {}, int leafBytes = 0);
+
+private:
+    std::string root_;
+};
+
+// The user id of "nobody", which unprivileged children run as.
+constexpr unsigned kNobody = 65534;
+
+// Runs `body` in a child process with the privileges of "nobody", so that permissions
+// bite even when the tests run as root. Returns what `body` returned, or -1 when the child
+// did not end normally. When this process is not root it runs as itself.
+int runUnprivileged(const std::function<int()>& body);
+
+// Makes the whole tree belong to `uid`, so that an unprivileged child may change it.
+void giveTreeTo(const TempTree& tree, unsigned uid);
+
+// Mounts a small tmpfs at `folder`; false (with the reason in `why`) when this process may
+// not mount. unmount() undoes it.
+bool mountTmpfs(const std::string& folder, std::string& why);
+void unmount(const std::string& folder);
+
+}  // namespace voidbroom::test
