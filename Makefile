@@ -3,7 +3,7 @@
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
-BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3
+BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
 BENCH_PACKAGES  := hyperfine bfs
 SHOT_PACKAGES   := xvfb xauth
 
@@ -19,7 +19,13 @@ release: deps
 	cmake --build $(BUILD)/release -j $(JOBS)
 
 run: release
-	$(BUILD)/release/scan/voidbroom-scan .
+	$(BUILD)/release/app/voidbroom
+
+# Pictures of the three panels, and of the SCANNER panel after a scan, in screenshots/.
+screenshot: release
+	@scripts/ensure-packages $(SHOT_PACKAGES) fonts-open-sans fonts-liberation
+	rm -rf $(BUILD)/screenshot-tree && python3 bench/gen_tree.py edge $(BUILD)/screenshot-tree >/dev/null
+	xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" $(BUILD)/release/app/voidbroom-screenshot screenshots $(abspath $(BUILD))/screenshot-tree
 
 test: deps
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DVOIDBROOM_SANITIZE=ON -DBUILD_TESTING=ON

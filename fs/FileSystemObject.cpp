@@ -53,10 +53,21 @@ std::vector<Folder> Folder::SubFolders() const {
 }
 
 Folder Drive::RootFolder() const {
+    if (mountPoint_.empty()) throw FsError(mountPoint_, "no drive is chosen");
     const std::string root = rootPathOf(mountPoint_);
-    openOrThrow(root, FollowLinks::Yes);
+    Fd fd = openOrThrow(root, FollowLinks::Yes);
+    struct statx sx;
+    if (mustBeMounted_ && statx(fd.get(), "", AT_EMPTY_PATH, STATX_BASIC_STATS, &sx) == 0 &&
+        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        throw FsError(root, "the drive is not mounted any more");
     return Folder(root, std::string());
 }
+
+FileSystemObject::FileSystemObject(FileSystemOptions options) : options_(std::move(options)) {
+    Drives();
+}
+
+std::vector<DriveInfo> FileSystemObject::Drives() const { return listDrives(options_.mountTable); }
 
 bool FileSystemObject::FolderExists(const std::string& path) const {
     const std::string_view leaf = leafName(path);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/Drives.h"
 #include "fs/ZeroSizeProbe.h"
 
 namespace voidbroom {
@@ -51,24 +52,44 @@ private:
 // A mounted file system, known by its mount point.
 class Drive {
 public:
-    explicit Drive(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {}
+    Drive(std::string mountPoint, bool mustBeMounted)
+        : mountPoint_(std::move(mountPoint)), mustBeMounted_(mustBeMounted) {}
     const std::string& MountPoint() const { return mountPoint_; }
     // Its root folder, whose path is the mount point with one final "/"; throws FsError
-    // when the root cannot be opened (the drive is gone or not readable).
+    // when the root cannot be opened, or is no longer the root of a mounted file system
+    // (an unmounted drive leaves an empty folder behind, which is not the drive).
     Folder RootFolder() const;
 
 private:
     std::string mountPoint_;
+    bool mustBeMounted_;
+};
+
+struct FileSystemOptions {
+    std::string mountTable = "/proc/self/mountinfo";
+    // Off only where tests stand a plain folder in for a drive.
+    bool drivesMustBeMounted = true;
 };
 
 // The program's file-system service: the entry point to drives and folders by path.
 class FileSystemObject {
 public:
-    Drive GetDrive(const std::string& mountPoint) const { return Drive(mountPoint); }
+    // Throws FsError when the table of mounted file systems cannot be read: without it
+    // there are no drives to offer.
+    explicit FileSystemObject(FileSystemOptions options = {});
+
+    // The drives that can be scanned, sorted by mount point.
+    std::vector<DriveInfo> Drives() const;
+    Drive GetDrive(const std::string& mountPoint) const {
+        return Drive(mountPoint, options_.drivesMustBeMounted);
+    }
     // True only when a real folder (not a link to one) is at `path`.
     bool FolderExists(const std::string& path) const;
     // The folder at `path`; throws FsError when there is none or it cannot be opened.
     Folder GetFolder(const std::string& path) const;
+
+private:
+    FileSystemOptions options_;
 };
 
 }  // namespace voidbroom

@@ -129,7 +129,7 @@ void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoo
         if (undecided)  // marked unless everything below turns out to be zero-size
             slot = hold(entry_, identityOf(fd.get()));
         else
-            emit(entry_, identityOf(fd.get()));
+            deliver(entry_, identityOf(fd.get()));
     }
     if (verdict.descend && subfolders > 0) {
         frames_.push_back(Frame{firstSub, firstSub, subs_.size(), namesLength, path_.size(),
@@ -190,7 +190,7 @@ void FolderWalker::markNotZero(SizeAnswer answer) {
     }
 }
 
-void FolderWalker::emit(const std::string& entry, const FolderIdentity& folder) {
+void FolderWalker::deliver(const std::string& entry, const FolderIdentity& folder) {
     if (queue_.empty())
         host_.addEntry(entry, folder);
     else

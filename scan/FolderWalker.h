@@ -81,7 +81,7 @@ private:
 
     // A folder below every open frame is not zero-size: neither is any of them.
     void markNotZero(SizeAnswer answer);
-    void emit(const std::string& entry, const FolderIdentity& folder);
+    void deliver(const std::string& entry, const FolderIdentity& folder);
     std::size_t hold(const std::string& entry, const FolderIdentity& folder);
     void settle(std::size_t slot, bool keep);
 

@@ -1,0 +1,74 @@
+// Pictures the main window for anyone checking the layout:
+//   voidbroom-screenshot OUTDIR FOLDER
+// writes scanner.png, save-and-exit.png, about.png, and scanned.png (the SCANNER panel after
+// a scan of FOLDER in mode 1, FOLDER standing in for a drive) into OUTDIR.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/ClickableLabel.h"
+#include "app/DriveListBox.h"
+#include "app/Form1.h"
+#include "app/Layout.h"
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool save(QWidget& window, const QString& file) {
+    settle();
+    return window.grab().save(file);
+}
+
+// The machine's mount table with FOLDER added as one more drive.
+std::string mountTableWith(const std::string& folder, const QString& outDir) {
+    std::ifstream real("/proc/self/mountinfo");
+    std::stringstream table;
+    table << real.rdbuf() << "999999 1 0:99 / " << folder << " rw - ext4 /dev/demo rw\n";
+    const std::string path = QDir(outDir).filePath(".mountinfo").toStdString();
+    std::ofstream(path) << table.str();
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: voidbroom-screenshot OUTDIR FOLDER\n");
+        return 2;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+    const std::string folder = argv[2];
+    const std::string table = mountTableWith(folder, outDir);
+    voidbroom::Form1 form([table] {
+        return std::make_unique<voidbroom::FileSystemObject>(
+            voidbroom::FileSystemOptions{table, /*drivesMustBeMounted=*/false});
+    });
+    if (!form.loaded()) return 1;
+    form.show();
+    bool ok = save(form, outDir + "/scanner.png");
+    form.LblSE->clicked();
+    ok = save(form, outDir + "/save-and-exit.png") && ok;
+    form.LblAbout->clicked();
+    ok = save(form, outDir + "/about.png") && ok;
+    form.LblScanner->clicked();
+    form.Drive1->setCurrentIndex(form.Drive1->findText(QString::fromStdString(folder + " [/dev/demo]")));
+    form.Combo1->setCurrentIndex(1);
+    form.cmdScan->click();
+    ok = save(form, outDir + "/scanned.png") && ok;
+    QFile::remove(QString::fromStdString(table));
+    std::printf("%s in %s\n", ok ? "pictures written" : "some pictures could not be written",
+                qPrintable(outDir));
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,47 @@
+#include "results/ResultList.h"
+
+#include <algorithm>
+
+namespace voidbroom {
+
+void ResultList::append(std::string text, const FolderIdentity& folder) {
+    if (gapLength() > 0) {
+        moveGapTo(count());
+        entries_.resize(gapBegin_);
+        gapEnd_ = gapBegin_;
+    }
+    entries_.push_back(ListEntry{std::move(text), folder, false});
+    gapBegin_ = gapEnd_ = entries_.size();
+}
+
+void ResultList::remove(std::size_t i) {
+    moveGapTo(i);
+    entries_[gapEnd_] = ListEntry{};
+    ++gapEnd_;
+    if (current_ == static_cast<long>(i))
+        current_ = -1;
+    else if (current_ > static_cast<long>(i))
+        --current_;
+}
+
+void ResultList::clear() {
+    entries_.clear();
+    gapBegin_ = gapEnd_ = 0;
+    current_ = -1;
+}
+
+// Moves the gap so that it starts at entry index i; the entries it passes over change sides.
+void ResultList::moveGapTo(std::size_t i) {
+    if (i < gapBegin_) {
+        std::move_backward(entries_.begin() + i, entries_.begin() + gapBegin_,
+                           entries_.begin() + gapEnd_);
+    } else if (i > gapBegin_) {
+        std::move(entries_.begin() + gapEnd_, entries_.begin() + i + gapLength(),
+                  entries_.begin() + gapBegin_);
+    }
+    const std::size_t length = gapLength();
+    gapBegin_ = i;
+    gapEnd_ = i + length;
+}
+
+}  // namespace voidbroom

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <string>
+#include <vector>
+
+#include "results/ResultList.h"
+
+namespace voidbroom {
+
+// The result list box (List1): draws the entries of its ResultList, one line each, and lets
+// the user toggle entries: a click or Space toggles the entry under it alone and makes it
+// current; the arrow keys move the current entry. Only visible lines are drawn, so a list
+// of a million entries costs no more to show than a short one.
+class ResultListView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    explicit ResultListView(QWidget* parent = nullptr);
+
+    ResultList& list() { return list_; }
+    const ResultList& list() const { return list_; }
+
+    // The list box operations the commands use.
+    void AddItem(std::string text, const FolderIdentity& folder = {});
+    void RemoveItem(std::size_t index);
+    void Clear();
+    std::size_t ListCount() const { return list_.count(); }
+    const std::string& List(std::size_t index) const { return list_.at(index).text; }
+    bool Selected(std::size_t index) const { return list_.selected(index); }
+    void setSelected(std::size_t index, bool selected);
+    long ListIndex() const { return list_.current(); }
+    void setListIndex(long index);
+    // Redraws at once.
+    void Refresh();
+    // Tells the view that the list changed behind its back (entries appended in a batch).
+    void listChanged();
+
+    // The line at a point of the viewport, or -1.
+    long indexAt(const QPoint& point) const;
+    int lineHeight() const;
+
+signals:
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    int visibleLines() const;
+    void updateScrollRange();
+    void moveCurrent(long index);
+    void toggle(long index);
+    void ensureVisible(long index);
+
+    ResultList list_;
+};
+
+}  // namespace voidbroom

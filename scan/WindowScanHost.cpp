@@ -1,0 +1,52 @@
+#include "scan/WindowScanHost.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+
+#include "app/Form1.h"
+#include "results/ResultListView.h"
+
+namespace voidbroom {
+namespace {
+// Long enough that pumping costs nothing next to the walk, short enough to feel immediate.
+constexpr qint64 kPumpIntervalNs = 10'000'000;
+}  // namespace
+
+WindowScanHost::WindowScanHost(Form1& form) : form_(form) {}
+
+void WindowScanHost::yield() {
+    if (form_.scanYieldHook) form_.scanYieldHook();
+    if (sincePump_.isValid() && sincePump_.nsecsElapsed() < kPumpIntervalNs) return;
+    show();
+    QCoreApplication::processEvents();
+    sincePump_.start();
+}
+
+bool WindowScanHost::stopRequested() { return form_.StopRequested; }
+
+void WindowScanHost::showFolder(const std::string& path) {
+    caption_.assign(path);
+    captionChanged_ = true;
+}
+
+void WindowScanHost::addEntry(const std::string& entry, const FolderIdentity& folder) {
+    if (form_.closed()) return;
+    form_.List1->list().append(entry, folder);
+    entriesAdded_ = true;
+}
+
+int WindowScanHost::scanMode() { return form_.Combo1->currentIndex(); }
+
+void WindowScanHost::finish() { show(); }
+
+void WindowScanHost::show() {
+    if (form_.closed()) return;
+    if (entriesAdded_) form_.List1->listChanged();
+    if (captionChanged_) {
+        form_.setWindowTitle("Scanning " + QString::fromUtf8(caption_.data(), static_cast<qsizetype>(caption_.size())) +
+                             " for empty folders...");
+    }
+    entriesAdded_ = captionChanged_ = false;
+}
+
+}  // namespace voidbroom
