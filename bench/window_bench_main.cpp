@@ -1,0 +1,121 @@
+// Measures the main window where it could be slower than the walk itself, offscreen:
+//   voidbroom-window-bench scan [--mode M] FOLDER
+//       one Scan of FOLDER standing in for a drive, as the Scan button runs it; prints the
+//       entry count, and the time of the command alone on standard error
+//   voidbroom-window-bench list N
+//       N entries appended to the result list the way a scan appends them, then repaints
+//       and scrolling of the full list; prints the figures
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/DriveListBox.h"
+#include "app/Form1.h"
+#include "results/ResultListView.h"
+#include "scan/WindowScanHost.h"
+
+namespace {
+
+using voidbroom::FileSystemObject;
+using voidbroom::FileSystemOptions;
+using voidbroom::Form1;
+
+// A window whose only drive is `folder` (listed through a mount table of our own).
+std::unique_ptr<Form1> windowOn(const std::string& folder) {
+    const std::string table = QDir::temp().filePath("voidbroom-bench-mountinfo").toStdString();
+    std::ofstream(table) << "999999 1 0:99 / " << folder << " rw - ext4 /dev/bench rw\n";
+    auto form = std::make_unique<Form1>(
+        [table] { return std::make_unique<FileSystemObject>(FileSystemOptions{table, false}); });
+    std::remove(table.c_str());
+    return form;
+}
+
+int scan(int mode, const std::string& folder) {
+    auto form = windowOn(folder);
+    if (!form->loaded()) return 1;
+    form->show();
+    form->Combo1->setCurrentIndex(mode);
+    QElapsedTimer timer;
+    timer.start();
+    form->cmdScan->click();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    std::printf("%zu\n", form->List1->ListCount());
+    std::fprintf(stderr, "window scan, mode %d: %zu entries in %.1f ms\n", mode, form->List1->ListCount(), ms);
+    return 0;
+}
+
+double medianMs(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+template <class Action>
+double timeMs(int repeats, Action&& action) {
+    std::vector<double> samples;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        samples.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return medianMs(samples);
+}
+
+int list(long count) {
+    auto form = windowOn(QDir::tempPath().toStdString());
+    if (!form->loaded()) return 1;
+    form->show();
+    voidbroom::ResultListView& view = *form->List1;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        voidbroom::WindowScanHost host(*form);
+        std::string entry;
+        for (long i = 0; i < count; ++i) {
+            host.yield();
+            entry = "/media/archive/projects/folder-" + std::to_string(i) + "/build/empty";
+            host.addEntry(i % 3 ? entry : "*** " + entry, {});
+        }
+        host.finish();
+    }
+    const double appendMs = timer.nsecsElapsed() / 1e6;
+    QScrollBar* bar = view.verticalScrollBar();
+    const double top = timeMs(50, [&] { view.Refresh(); });
+    bar->setValue(bar->maximum() / 2);
+    const double middle = timeMs(50, [&] { view.Refresh(); });
+    bar->setValue(bar->maximum());
+    const double end = timeMs(50, [&] { view.Refresh(); });
+    const double scroll = timeMs(50, [&] {
+        bar->setValue(bar->value() == 0 ? bar->maximum() : 0);
+        view.Refresh();
+    });
+    std::printf("entries: %zu\n", view.ListCount());
+    std::printf("append %ld entries as a scan does: %.1f ms (%.3f us per entry)\n", count, appendMs,
+                appendMs * 1000.0 / static_cast<double>(count));
+    std::printf("repaint, median of 50: top %.3f ms, middle %.3f ms, end %.3f ms\n", top, middle, end);
+    std::printf("jump between first and last page and repaint, median of 50: %.3f ms\n", scroll);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "list") return list(std::atol(args[1].c_str()));
+    if (args.size() == 2 && args[0] == "scan") return scan(0, args[1]);
+    if (args.size() == 4 && args[0] == "scan" && args[1] == "--mode") return scan(std::atoi(args[2].c_str()), args[3]);
+    std::fprintf(stderr, "usage: voidbroom-window-bench scan [--mode M] FOLDER | list N\n");
+    return 2;
+}
