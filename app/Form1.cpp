@@ -214,6 +214,9 @@ void Form1::setTabOrder() {
 void Form1::connectHandlers() {
     connect(cmdScan, &QPushButton::clicked, this, &Form1::cmdScan_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
+    connect(cmdSelAll, &QPushButton::clicked, this, &Form1::cmdSelAll_Click);
+    connect(cmdSelEmpty, &QPushButton::clicked, this, &Form1::cmdSelEmpty_Click);
+    connect(cmdDel, &QPushButton::clicked, this, &Form1::cmdDel_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
     connect(ImgScanner, &ClickableLabel::clicked, this, &Form1::ImgScanner_Click);
     connect(LblScanner, &ClickableLabel::clicked, this, &Form1::LblScanner_Click);

@@ -104,6 +104,9 @@ public:
     void Form_QueryUnload(bool& cancel);
     void cmdScan_Click();
     void cmdStop_Click();
+    void cmdSelAll_Click();
+    void cmdSelEmpty_Click();
+    void cmdDel_Click();
     void cmdExit_Click();
     void ImgScanner_Click();
     void LblScanner_Click();

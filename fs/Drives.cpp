@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-#include "fs/FileSystemObject.h"
+#include "fs/FsError.h"
 
 namespace voidbroom {
 namespace {

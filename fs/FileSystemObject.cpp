@@ -79,6 +79,12 @@ bool FileSystemObject::FolderExists(const std::string& path) const {
     return fstatat(folder.fd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
+void FileSystemObject::DeleteFolder(const std::string& path, bool force, const DeleteCheck& check) const {
+    FolderDeleter deleter;
+    deleter.beforeEnter = deletionHook;
+    deleter.deleteFolder(path, check, force);
+}
+
 Folder FileSystemObject::GetFolder(const std::string& path) const {
     openOrThrow(path, FollowLinks::No);
     return Folder(path, std::string(leafName(path)));

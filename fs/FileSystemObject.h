@@ -1,26 +1,15 @@
 #pragma once
 
-#include <stdexcept>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "fs/Drives.h"
+#include "fs/FsError.h"
+#include "fs/FolderDeletion.h"
 #include "fs/ZeroSizeProbe.h"
 
 namespace voidbroom {
-
-// A file-system operation that could not be done; what() names the path and the reason.
-class FsError : public std::runtime_error {
-public:
-    FsError(const std::string& path, const std::string& reason)
-        : std::runtime_error(path + ": " + reason), path_(path), reason_(reason) {}
-    const std::string& path() const { return path_; }
-    const std::string& reason() const { return reason_; }
-
-private:
-    std::string path_;
-    std::string reason_;
-};
 
 // A file directly in a folder: anything that is not a real folder (links included).
 class File {
@@ -87,6 +76,13 @@ public:
     bool FolderExists(const std::string& path) const;
     // The folder at `path`; throws FsError when there is none or it cannot be opened.
     Folder GetFolder(const std::string& path) const;
+    // Deletes the folder at `path` with everything below it, if it still passes `check`;
+    // with `force`, read-only folders inside it are made writable. Throws FsError with the
+    // reason when the folder is not gone on return.
+    void DeleteFolder(const std::string& path, bool force, const DeleteCheck& check) const;
+
+    // Called before each folder inside a deleted folder is entered (a seam for tests).
+    std::function<void(const std::string& path)> deletionHook;
 
 private:
     FileSystemOptions options_;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -66,9 +67,14 @@ bool g_haveOpenat2 = true;
 }  // namespace
 
 FolderIdentity identityOf(int fd) {
-    struct stat st;
-    if (fstat(fd, &st) != 0) return {};
-    return {st.st_dev, st.st_ino};
+    struct statx sx;
+    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO | STATX_BTIME, &sx) != 0) return {};
+    FolderIdentity identity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
+    if (sx.stx_mask & STATX_BTIME) {
+        identity.bornSeconds = sx.stx_btime.tv_sec;
+        identity.bornNanoseconds = sx.stx_btime.tv_nsec;
+    }
+    return identity;
 }
 
 OpenedFolder openChildFolder(int parentFd, const char* name) {

@@ -1,0 +1,24 @@
+#include "results/Selection.h"
+
+#include "scan/ResultEntry.h"
+
+namespace voidbroom {
+
+void selectAll(ResultList& list) {
+    const long current = list.current();
+    const std::size_t count = list.count();
+    for (std::size_t i = 0; i < count; ++i) list.setSelected(i, true);
+    list.setCurrent(current);
+}
+
+void selectAllEmpty(ResultList& list) {
+    const long current = list.current();
+    const std::size_t count = list.count();
+    for (std::size_t i = 0; i < count; ++i) {
+        list.setSelected(i, false);
+        if (!isMarkedEntry(list.at(i).text)) list.setSelected(i, true);
+    }
+    list.setCurrent(current);
+}
+
+}  // namespace voidbroom
