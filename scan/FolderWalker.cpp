@@ -61,9 +61,11 @@ void FolderWalker::visitNext(Frame& frame) {
     if (host_.stopRequested()) {
         // Entries found before the stop may still wait for a size that this subfolder
         // decides; answer it without visiting, as a size read would have.
-        if (!queue_.empty() && frame.size == SizeAnswer::Zero)
-            markNotZero(parentFd < 0 ? SizeAnswer::Unreadable
-                                     : probe_.sizeOf(parentFd, name_, sub.inode));
+        if (!queue_.empty() && frame.size == SizeAnswer::Zero) {
+            const SizeAnswer size = parentFd < 0 ? SizeAnswer::Unreadable
+                                                 : probe_.sizeOf(parentFd, name_, sub.inode);
+            if (size != SizeAnswer::Zero) markNotZero(size);
+        }
         return;
     }
     if (parentFd < 0) {  // the folder was moved away: its enumeration cannot go on
