@@ -1,5 +1,8 @@
 #include "scan/FolderWalker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "fs/FolderOpen.h"
 #include "fs/Paths.h"
 #include "scan/ResultEntry.h"
@@ -16,6 +19,11 @@ SizeAnswer sizeAnswerOf(FileLength length) {
             break;
     }
     return SizeAnswer::Unreadable;
+}
+
+bool isFolderIn(int parentFd, const std::string& name) {
+    struct stat st;
+    return fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 }  // namespace
 
@@ -81,6 +89,9 @@ void FolderWalker::visitNext(Frame& frame) {
     // and the size of what holds them cannot be told.
     if (child.status != OpenStatus::Opened) markNotZero(SizeAnswer::Unreadable);
     if (child.status == OpenStatus::Missing || child.status == OpenStatus::OtherFileSystem) return;
+    // In a folder that may be listed but not searched, a child cannot even be seen to be
+    // there: no caption for it.
+    if (child.status != OpenStatus::Opened && !isFolderIn(parentFd, name_)) return;
     host_.showFolder(path_);
     if (child.status != OpenStatus::Opened) return;
     examine(std::move(child.fd), name_, sub.inode, false);
