@@ -1,0 +1,250 @@
+// The walk against a reference: a deliberately naive walker that does each visit step by step,
+// re-summing every folder's whole subtree with no early stop and nothing remembered, so that
+// it is obviously right. Both list folders with getdents (readdir here), from offset 0 of an
+// unchanged folder, so they meet children in the same order and whole outputs compare as-is.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+
+#include "tests/support/Compare.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TempTree.h"
+
+namespace voidbroom {
+namespace {
+
+struct WalkRecord {
+    test::Lines entries;
+    test::Lines captions;
+    int yields = 0;
+};
+
+struct Child {
+    std::string name;
+    bool folder;
+};
+
+// A folder's entries in directory order; nullopt when it cannot be listed. The entry types
+// come from the listing, so a folder that may be read but not searched still tells them.
+std::optional<std::vector<Child>> listFolder(const std::string& path) {
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return std::nullopt;
+    std::vector<Child> children;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        bool folder = entry->d_type == DT_DIR;
+        struct stat st;
+        if (entry->d_type == DT_UNKNOWN && lstat((path + "/" + name).c_str(), &st) == 0)
+            folder = S_ISDIR(st.st_mode);
+        children.push_back({name, folder});
+    }
+    closedir(dir);
+    return children;
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+class ReferenceWalk {
+public:
+    ReferenceWalk(int mode, int stopAt) : mode_(mode), stopAt_(stopAt) {}
+
+    WalkRecord walk(const std::string& rootPath) {
+        struct stat st;
+        if (lstat(rootPath.c_str(), &st) == 0) device_ = st.st_dev;
+        visit(rootPath);
+        return run_;
+    }
+
+private:
+    // The total size; nullopt when any part of the tree cannot be read, another file system
+    // included. Links count with their own length.
+    std::optional<std::uint64_t> totalSize(const std::string& path) {
+        const auto children = listFolder(path);
+        if (!children) return std::nullopt;
+        std::uint64_t total = 0;
+        for (const Child& child : *children) {
+            const std::string childPath = join(path, child.name);
+            struct stat st;
+            if (lstat(childPath.c_str(), &st) != 0) return std::nullopt;
+            if (child.folder) {
+                if (st.st_dev != device_) return std::nullopt;
+                const auto size = totalSize(childPath);
+                if (!size) return std::nullopt;
+                total += *size;
+            } else {
+                total += static_cast<std::uint64_t>(st.st_size);
+            }
+        }
+        return total;
+    }
+
+    void visit(const std::string& path) {
+        if (++run_.yields == stopAt_ || stopped_) {
+            stopped_ = true;
+            return;
+        }
+        struct stat st;  // a folder that is not there, or cannot be seen, ends the visit
+        if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+        if (st.st_dev != device_) return;  // a mount point is never visited
+        run_.captions.push_back(path);
+        const auto children = listFolder(path);
+        if (!children) return;
+        const auto size = totalSize(path);
+        const bool zeroSize = size && *size == 0;
+        std::size_t files = 0, subfolders = 0;
+        for (const Child& child : *children) ++(child.folder ? subfolders : files);
+        if (zeroSize) {
+            if (files == 0 && subfolders == 0) {
+                run_.entries.push_back(path);
+                return;
+            }
+            if (mode_ == 1) {
+                run_.entries.push_back("*** " + path);
+                return;
+            }
+        } else if (files == 0 && mode_ == 2) {
+            run_.entries.push_back("*** " + path);
+        }
+        for (const Child& child : *children)
+            if (child.folder) visit(join(path, child.name));
+    }
+
+    int mode_;
+    int stopAt_;
+    bool stopped_ = false;
+    dev_t device_ = 0;
+    WalkRecord run_;
+};
+
+// The walk under test, stopped from its host at yield `stopAt` (0: never).
+WalkRecord walkerRun(const std::string& rootPath, int mode, int stopAt) {
+    test::RecordingHost host(mode);
+    host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
+    FolderWalker walker(host);
+    walker.ScanFolder(rootPath);
+    return {host.entries, host.captions, host.yields};
+}
+
+// A small pseudo-random tree, mostly of the things that decide a class: empty folders, chains
+// of them, zero-length files, FIFOs, links (to folders, dangling, looping), and a few 1-byte
+// files. Returns the folders below the root.
+class RandomTree {
+public:
+    RandomTree(unsigned seed, test::TempTree& tree) : random_(seed), tree_(tree) {
+        fill("", 0);
+    }
+    const std::vector<std::string>& folders() const { return folders_; }
+    unsigned next(unsigned n) { return static_cast<unsigned>(random_() % n); }
+
+private:
+    void fill(const std::string& at, int depth) {
+        const unsigned children = next(depth == 0 ? 5 : 4);
+        for (unsigned i = 0; i < children; ++i) {
+            const std::string name = at + (next(6) == 0 ? ".n" : "n") + std::to_string(count_++);
+            switch (next(depth < 3 ? 16 : 10)) {
+                case 0: case 1: case 2: addFolder(name); break;
+                case 3: case 4: tree_.add(name + ":0"); break;
+                case 5: tree_.add(name + ":1"); break;
+                case 6: tree_.add(name + "|"); break;
+                case 7: tree_.add(name + (next(2) ? " -> ." : " -> " + name)); break;
+                case 8: case 9:
+                    addFolder(name);
+                    addFolder(name + "/c");
+                    addFolder(name + "/c/c");
+                    if (next(2)) tree_.add(name + "/c/c/z:0");
+                    break;
+                default: addFolder(name); fill(name + "/", depth + 1);
+            }
+        }
+    }
+    void addFolder(const std::string& name) {
+        tree_.add(name + "/");
+        folders_.push_back(name);
+    }
+
+    std::mt19937 random_;
+    test::TempTree& tree_;
+    std::vector<std::string> folders_;
+    int count_ = 0;
+};
+
+std::string compare(const WalkRecord& expected, const WalkRecord& actual, bool withCaptions) {
+    std::string text = test::lineDifference(expected.entries, actual.entries);
+    if (!text.empty()) text = "entries: " + text;
+    if (withCaptions && expected.captions != actual.captions)
+        text += "captions: " + test::lineDifference(expected.captions, actual.captions);
+    if (expected.yields != actual.yields)
+        text += "yields: expected " + std::to_string(expected.yields) + ", got " +
+                std::to_string(actual.yields) + "\n";
+    return text;
+}
+
+TEST(ReferenceWalk, RandomTreesGiveTheReferenceEntriesCaptionsAndYieldsInEveryMode) {
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        test::TempTree tree;
+        RandomTree random(seed, tree);
+        for (int mode = 0; mode <= 2; ++mode) {
+            const WalkRecord expected = ReferenceWalk(mode, 0).walk(tree.rootPath());
+            const std::string difference =
+                compare(expected, walkerRun(tree.rootPath(), mode, 0), true);
+            ASSERT_TRUE(difference.empty()) << "seed " << seed << ", mode " << mode << ":\n"
+                                            << difference;
+        }
+    }
+}
+
+// A stop at any yield keeps exactly the entries of the folders examined before it, in order
+// (in mode 2 too, where entries may wait for sizes decided further down), and every visit
+// still due in the open folders yields once more and ends.
+TEST(ReferenceWalk, StopAtEveryYieldKeepsExactlyTheEntriesFoundBeforeIt) {
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        test::TempTree tree;
+        RandomTree random(seed, tree);
+        for (int mode = 0; mode <= 2; ++mode) {
+            const int visits = ReferenceWalk(mode, 0).walk(tree.rootPath()).yields;
+            for (int stopAt = 1; stopAt <= visits; ++stopAt) {
+                const WalkRecord expected = ReferenceWalk(mode, stopAt).walk(tree.rootPath());
+                const std::string difference =
+                    compare(expected, walkerRun(tree.rootPath(), mode, stopAt), true);
+                ASSERT_TRUE(difference.empty()) << "seed " << seed << ", mode " << mode
+                                                << ", stop at yield " << stopAt << ":\n"
+                                                << difference;
+            }
+        }
+    }
+}
+
+// The same with folders that cannot be read, listed or searched, seen as "nobody", for whom
+// permissions count even when the tests run as root.
+TEST(ReferenceWalk, RandomTreesWithUnreadableFoldersGiveTheReferenceEntries) {
+    int failures = 0;
+    for (unsigned seed = 1; seed <= 60 && failures == 0; ++seed) {
+        test::TempTree tree;
+        RandomTree random(seed, tree);
+        for (const std::string& folder : random.folders()) {
+            static const mode_t kModes[] = {0000, 0444, 0111};
+            if (random.next(4) == 0) chmod(tree.path(folder).c_str(), kModes[random.next(3)]);
+        }
+        failures = test::runUnprivileged([&] {
+            for (int mode = 0; mode <= 2; ++mode) {
+                const WalkRecord expected = ReferenceWalk(mode, 0).walk(tree.rootPath());
+                const std::string difference =
+                    compare(expected, walkerRun(tree.rootPath(), mode, 0), true);
+                if (difference.empty()) continue;
+                std::fprintf(stderr, "seed %u, mode %d:\n%s", seed, mode, difference.c_str());
+                return 1;
+            }
+            return 0;
+        });
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
+}  // namespace voidbroom
