@@ -136,9 +136,7 @@ WalkRecord walkerRun(const std::string& rootPath, int mode, int stopAt) {
 // files. Returns the folders below the root.
 class RandomTree {
 public:
-    RandomTree(unsigned seed, test::TempTree& tree) : random_(seed), tree_(tree) {
-        fill("", 0);
-    }
+    RandomTree(unsigned seed, test::TempTree& tree) : random_(seed), tree_(tree) { fill("", 0); }
     const std::vector<std::string>& folders() const { return folders_; }
     unsigned next(unsigned n) { return static_cast<unsigned>(random_() % n); }
 
@@ -148,18 +146,34 @@ private:
         for (unsigned i = 0; i < children; ++i) {
             const std::string name = at + (next(6) == 0 ? ".n" : "n") + std::to_string(count_++);
             switch (next(depth < 3 ? 16 : 10)) {
-                case 0: case 1: case 2: addFolder(name); break;
-                case 3: case 4: tree_.add(name + ":0"); break;
-                case 5: tree_.add(name + ":1"); break;
-                case 6: tree_.add(name + "|"); break;
-                case 7: tree_.add(name + (next(2) ? " -> ." : " -> " + name)); break;
-                case 8: case 9:
+                case 0:
+                case 1:
+                case 2:
+                    addFolder(name);
+                    break;
+                case 3:
+                case 4:
+                    tree_.add(name + ":0");
+                    break;
+                case 5:
+                    tree_.add(name + ":1");
+                    break;
+                case 6:
+                    tree_.add(name + "|");
+                    break;
+                case 7:
+                    tree_.add(name + (next(2) ? " -> ." : " -> " + name));
+                    break;
+                case 8:
+                case 9:
                     addFolder(name);
                     addFolder(name + "/c");
                     addFolder(name + "/c/c");
                     if (next(2)) tree_.add(name + "/c/c/z:0");
                     break;
-                default: addFolder(name); fill(name + "/", depth + 1);
+                default:
+                    addFolder(name);
+                    fill(name + "/", depth + 1);
             }
         }
     }
@@ -212,9 +226,9 @@ TEST(ReferenceWalk, StopAtEveryYieldKeepsExactlyTheEntriesFoundBeforeIt) {
                 const WalkRecord expected = ReferenceWalk(mode, stopAt).walk(tree.rootPath());
                 const std::string difference =
                     compare(expected, walkerRun(tree.rootPath(), mode, stopAt), true);
-                ASSERT_TRUE(difference.empty()) << "seed " << seed << ", mode " << mode
-                                                << ", stop at yield " << stopAt << ":\n"
-                                                << difference;
+                ASSERT_TRUE(difference.empty())
+                    << "seed " << seed << ", mode " << mode << ", stop at yield " << stopAt << ":\n"
+                    << difference;
             }
         }
     }
