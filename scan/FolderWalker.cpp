@@ -40,6 +40,7 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath) {
     stack_.clear();
     queue_.clear();
     queueHead_ = 0;
+    probe_.forget();  // the tree may have changed since the last walk
     host_.yield();
     if (host_.stopRequested()) return {};
     OpenedFolder root = openFolderPath(rootPath, FollowLinks::Yes);
