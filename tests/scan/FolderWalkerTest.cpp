@@ -1,0 +1,204 @@
+// The walk on trees that go wrong in real life: folders that change under it, links, odd
+// names, depth, other file systems. Where a folder holds several subfolders their order is the
+// file system's, and the test compares sorted lines; it says so.
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/Compare.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TempTree.h"
+
+namespace voidbroom {
+namespace {
+
+using test::Lines;
+
+Lines sorted(Lines lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// A walk in `mode` from the tree's root that runs `atYield` at every yield.
+test::RecordingHost walk(const test::TempTree& tree, int mode,
+                         std::function<void(test::RecordingHost&)> atYield = {}) {
+    test::RecordingHost host(mode);
+    if (atYield) host.onYield = [&](int) { atYield(host); };
+    FolderWalker(host).ScanFolder(tree.rootPath());
+    return host;
+}
+
+// B is removed, or replaced by a link to a folder elsewhere, at the yield of its own visit,
+// after A was listed. Either way B is not there any more: not shown, not listed, not entered.
+void expectVanishedFolderSkipped(const std::function<void(const test::TempTree&)>& change) {
+    for (int mode = 0; mode <= 2; ++mode) {
+        test::TempTree tree({"x:1", "A/f:1", "A/B/C/", "A/B/D/E/"});
+        bool changed = false;
+        const auto host = walk(tree, mode, [&](test::RecordingHost& host) {
+            if (changed || host.captions.empty() || host.captions.back() != tree.path("A")) return;
+            change(tree);
+            changed = true;
+        });
+        ASSERT_TRUE(changed);
+        EXPECT_TRUE(test::sameLines({}, host.entries)) << "mode " << mode;
+        EXPECT_TRUE(test::sameLines({tree.rootPath(), tree.path("A")}, host.captions));
+        EXPECT_EQ(host.yields, 3) << "root, A and B each yield once, nothing below B";
+    }
+}
+
+TEST(FolderWalker, FolderRemovedBeforeItsVisitIsSkippedWithItsSubtree) {
+    expectVanishedFolderSkipped([](const test::TempTree& tree) {
+        std::filesystem::remove_all(tree.path("A/B"));
+    });
+}
+
+TEST(FolderWalker, FolderReplacedByALinkBeforeItsVisitIsNotFollowed) {
+    test::TempTree elsewhere({"X/Y/"});
+    expectVanishedFolderSkipped([&](const test::TempTree& tree) {
+        std::filesystem::rename(tree.path("A/B"), tree.path("A/gone"));
+        std::filesystem::create_directory_symlink(elsewhere.root(), tree.path("A/B"));
+    });
+}
+
+// A link counts as a file with its own length, whatever it points to, and is never followed;
+// a FIFO is a file of length 0. Sorted: the root's folders come in the file system's order.
+TEST(FolderWalker, LinksAndFifosAreFilesAndLinksAreNeverFollowed) {
+    test::TempTree tree({"x:1", "A/toB -> ../B", "B/C/", "L/loop -> loop", "P/pipe|"});
+    const std::array<Lines, 3> expected = {Lines{tree.path("B/C")},
+                                           Lines{"*** " + tree.path("P"), "*** " + tree.path("B")},
+                                           Lines{tree.path("B/C")}};
+    for (int mode = 0; mode <= 2; ++mode) {
+        const auto host = walk(tree, mode);
+        EXPECT_TRUE(test::sameLines(sorted(expected[mode]), sorted(host.entries))) << mode;
+        for (const std::string& caption : host.captions)
+            EXPECT_EQ(caption.find("toB"), std::string::npos) << caption;
+    }
+}
+
+// Entries hold the names' bytes as the file system has them. Sorted, as above.
+TEST(FolderWalker, NamesThatAreNotUtf8OrHoldANewlineAreListedByteExact) {
+    test::TempTree tree({"x:1", "\xff\xfe/", "new\nline/", "\x80/\xc3(:0"});
+    EXPECT_TRUE(test::sameLines(sorted({tree.path("\xff\xfe"), tree.path("new\nline")}),
+                                sorted(walk(tree, 0).entries)));
+    EXPECT_TRUE(test::sameLines(
+        sorted({tree.path("\xff\xfe"), tree.path("new\nline"), "*** " + tree.path("\x80")}),
+        sorted(walk(tree, 1).entries)));
+}
+
+// A walk reused after the tree changed answers from the tree as it is now.
+TEST(FolderWalker, SecondWalkSeesTheTreeAsItIsNow) {
+    test::TempTree tree({"A/B/C/", "A/z:0"});
+    test::RecordingHost host(1);
+    FolderWalker walker(host);
+    walker.ScanFolder(tree.rootPath());
+    ASSERT_TRUE(test::sameLines({"*** " + tree.rootPath()}, host.entries));
+    tree.add("A/B/C/f:1");
+    host.entries.clear();
+    walker.ScanFolder(tree.rootPath());
+    EXPECT_TRUE(test::sameLines({}, host.entries));
+}
+
+// The entries of a chain of `depth` folders "d" below `root`: the leaf alone, or in mode 2
+// with a 1-byte file at the bottom, every folder above the leaf, marked, top-down.
+Lines chainLeaf(const std::string& root, int depth) {
+    std::string leaf = root;
+    for (int i = 0; i < depth; ++i) leaf += "/d";
+    return {leaf};
+}
+Lines markedChain(const std::string& root, int depth) {
+    Lines lines{"*** " + root + "/"};
+    for (int i = 1; i < depth; ++i) lines.push_back(lines.back().substr(0, lines.back().size() - (i == 1)) + "/d");
+    return lines;
+}
+
+// Checks both chains in every mode; returns the number of modes that went wrong, after
+// printing what differs (this also runs in child processes).
+int checkChains(const test::TempTree& empty, int emptyDepth, const test::TempTree& full,
+                int fullDepth) {
+    const std::array<Lines, 3> expected[] = {
+        {chainLeaf(empty.root(), emptyDepth), Lines{"*** " + empty.rootPath()},
+         chainLeaf(empty.root(), emptyDepth)},
+        {Lines{}, Lines{}, markedChain(full.root(), fullDepth)}};
+    int failures = 0;
+    for (int mode = 0; mode <= 2; ++mode) {
+        for (int tree = 0; tree < 2; ++tree) {
+            const auto host = walk(tree == 0 ? empty : full, mode);
+            const std::string difference = test::lineDifference(expected[tree][mode], host.entries);
+            if (difference.empty()) continue;
+            std::fprintf(stderr, "%s chain, mode %d: %s\n", tree ? "full" : "empty", mode,
+                         difference.c_str());
+            ++failures;
+        }
+    }
+    return failures;
+}
+
+class DeepChains : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        empty_ = new test::TempTree;
+        empty_->addChain("", kEmptyDepth, "d");
+        full_ = new test::TempTree;
+        full_->addChain("", kFullDepth, "d", "f", 1);
+    }
+    static void TearDownTestSuite() {
+        delete empty_;
+        delete full_;
+    }
+    // 20,000 levels: a path of 40,000 bytes, ten times PATH_MAX. The chain with a file holds
+    // one entry per level in mode 2, so it is shallower, but still longer than PATH_MAX.
+    static constexpr int kEmptyDepth = 20000;
+    static constexpr int kFullDepth = 3000;
+    static test::TempTree* empty_;
+    static test::TempTree* full_;
+};
+test::TempTree* DeepChains::empty_ = nullptr;
+test::TempTree* DeepChains::full_ = nullptr;
+
+TEST_F(DeepChains, ChainsLongerThanPathMaxAreWalkedToTheBottom) {
+    EXPECT_EQ(checkChains(*empty_, kEmptyDepth, *full_, kFullDepth), 0);
+}
+
+// Folders deeper than the descriptors a process may hold are still reached and classified.
+TEST_F(DeepChains, ChainsAreWalkedUnderALowDescriptorLimit) {
+    const int failures = test::runInChild([&] {
+        const rlimit limit{64, 64};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 100;
+        return checkChains(*empty_, kEmptyDepth, *full_, kFullDepth);
+    });
+    EXPECT_EQ(failures, 0);
+}
+
+// A chain with an empty side folder at each level and a 1-byte file at the bottom: sizes are
+// asked at every level, yet each folder is read a bounded number of times.
+TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
+    constexpr int kDepth = 300;
+    test::TempTree tree;
+    std::string level;
+    for (int i = 0; i < kDepth; ++i) {
+        tree.add(level + "e/");
+        level += "d/";
+    }
+    tree.add(level + "f:1");
+    const std::size_t folders = 2 * kDepth + 1;
+    for (int mode = 1; mode <= 2; ++mode) {
+        test::RecordingHost host(mode);
+        FolderWalker walker(host);
+        walker.ScanFolder(tree.rootPath());
+        const WalkCounters counters = walker.counters();
+        EXPECT_EQ(counters.foldersOpened, folders) << "mode " << mode;
+        EXPECT_LE(counters.directoryReads, 6 * folders) << "mode " << mode;
+        EXPECT_LE(counters.probeOpens, 2 * folders) << "mode " << mode;
+        std::printf("mode %d: %zu folders, %zu reads, %zu probe opens\n", mode, counters.foldersOpened, counters.directoryReads, counters.probeOpens);
+    }
+}
+
+}  // namespace
+}  // namespace voidbroom
