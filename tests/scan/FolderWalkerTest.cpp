@@ -150,76 +150,53 @@ TEST(FolderWalker, SecondWalkSeesTheTreeAsItIsNow) {
     EXPECT_TRUE(test::sameLines({}, host.entries));
 }
 
-// The entries of a chain of `depth` folders "d" below `root`: the leaf alone, or in mode 2
-// with a 1-byte file at the bottom, every folder above the leaf, marked, top-down.
-Lines chainLeaf(const std::string& root, int depth) {
-    std::string leaf = root;
-    for (int i = 0; i < depth; ++i) leaf += "/d";
-    return {leaf};
-}
-Lines markedChain(const std::string& root, int depth) {
-    Lines lines{"*** " + root + "/"};
-    for (int i = 1; i < depth; ++i)
-        lines.push_back(lines.back().substr(0, lines.back().size() - (i == 1)) + "/d");
-    return lines;
-}
-
-// Checks both chains in every mode; returns the number of modes that went wrong, after
-// printing what differs (this also runs in child processes).
-int checkChains(const test::TempTree& empty, int emptyDepth, const test::TempTree& full,
-                int fullDepth) {
-    const std::array<Lines, 3> expected[] = {
-        {chainLeaf(empty.root(), emptyDepth), Lines{"*** " + empty.rootPath()},
-         chainLeaf(empty.root(), emptyDepth)},
-        {Lines{}, Lines{}, markedChain(full.root(), fullDepth)}};
-    int failures = 0;
-    for (int mode = 0; mode <= 2; ++mode) {
-        for (int tree = 0; tree < 2; ++tree) {
-            const auto host = walk(tree == 0 ? empty : full, mode);
-            const std::string difference = test::lineDifference(expected[tree][mode], host.entries);
-            if (difference.empty()) continue;
-            std::fprintf(stderr, "%s chain, mode %d: %s\n", tree ? "full" : "empty", mode,
-                         difference.c_str());
-            ++failures;
-        }
-    }
-    return failures;
-}
-
-class DeepChains : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        empty_ = new test::TempTree;
-        empty_->addChain("", kEmptyDepth, "d");
-        full_ = new test::TempTree;
-        full_->addChain("", kFullDepth, "d", "f", 1);
-    }
-    static void TearDownTestSuite() {
-        delete empty_;
-        delete full_;
-    }
-    // 20,000 levels: a path of 40,000 bytes, ten times PATH_MAX. The chain with a file holds
-    // one entry per level in mode 2, so it is shallower, but still longer than PATH_MAX.
-    static constexpr int kEmptyDepth = 20000;
+// Two chains of folders "d", longer than PATH_MAX: `emptyDepth` empty ones (20,000 make a path
+// of 40,000 bytes), and 3,000 with a 1-byte file at the bottom, which mode 2 lists all but the
+// last of, marked.
+struct Chains {
     static constexpr int kFullDepth = 3000;
-    static test::TempTree* empty_;
-    static test::TempTree* full_;
-};
-test::TempTree* DeepChains::empty_ = nullptr;
-test::TempTree* DeepChains::full_ = nullptr;
+    test::TempTree empty, full;
+    std::array<Lines, 3> expectedEmpty, expectedFull;
 
-TEST_F(DeepChains, ChainsLongerThanPathMaxAreWalkedToTheBottom) {
-    EXPECT_EQ(checkChains(*empty_, kEmptyDepth, *full_, kFullDepth), 0);
+    explicit Chains(int emptyDepth) {
+        empty.addChain("", emptyDepth, "d");
+        full.addChain("", kFullDepth, "d", "f", 1);
+        std::string leaf = empty.root();
+        for (int i = 0; i < emptyDepth; ++i) leaf += "/d";
+        expectedEmpty = {Lines{leaf}, Lines{"*** " + empty.rootPath()}, Lines{leaf}};
+        std::string folder = full.root();
+        expectedFull[2].push_back("*** " + full.rootPath());
+        for (int i = 1; i < kFullDepth; ++i) expectedFull[2].push_back("*** " + (folder += "/d"));
+    }
+
+    // The number of walks that went wrong, after printing what differs (also in a child).
+    int failures() const {
+        int failures = 0;
+        for (int mode = 0; mode <= 2; ++mode) {
+            for (const auto* chain : {&empty, &full}) {
+                const auto& expected = chain == &empty ? expectedEmpty : expectedFull;
+                const auto same = test::sameLines(expected[mode], walk(*chain, mode).entries);
+                if (same) continue;
+                std::fprintf(stderr, "mode %d: %s\n", mode, same.message());
+                ++failures;
+            }
+        }
+        return failures;
+    }
+};
+
+TEST(FolderWalker, ChainsLongerThanPathMaxAreWalkedToTheBottom) {
+    EXPECT_EQ(Chains(20000).failures(), 0);
 }
 
-// Folders deeper than the descriptors a process may hold are still reached and classified.
-TEST_F(DeepChains, ChainsAreWalkedUnderALowDescriptorLimit) {
-    const int failures = test::runInChild([&] {
-        const rlimit limit{64, 64};
-        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 100;
-        return checkChains(*empty_, kEmptyDepth, *full_, kFullDepth);
-    });
-    EXPECT_EQ(failures, 0);
+// Folders far deeper than the descriptors a process may hold are still reached and classified.
+TEST(FolderWalker, ChainsAreWalkedUnderALowDescriptorLimit) {
+    const Chains chains(3000);
+    EXPECT_EQ(test::runInChild([&] {
+                  const rlimit limit{64, 64};
+                  return setrlimit(RLIMIT_NOFILE, &limit) == 0 ? chains.failures() : 100;
+              }),
+              0);
 }
 
 // A chain with an empty side folder at each level and a 1-byte file at the bottom: sizes are

@@ -122,18 +122,8 @@ private:
     WalkRecord run_;
 };
 
-// The walk under test, stopped from its host at yield `stopAt` (0: never).
-WalkRecord walkerRun(const std::string& rootPath, int mode, int stopAt) {
-    test::RecordingHost host(mode);
-    host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
-    FolderWalker walker(host);
-    walker.ScanFolder(rootPath);
-    return {host.entries, host.captions, host.yields};
-}
-
-// A small pseudo-random tree, mostly of the things that decide a class: empty folders, chains
-// of them, zero-length files, FIFOs, links (to folders, dangling, looping), and a few 1-byte
-// files. Returns the folders below the root.
+// A small pseudo-random tree (about 25 folders) built into `tree` from a fixed seed, mostly of
+// the things that decide a class. Keeps the folders it made, for tests that lock some of them.
 class RandomTree {
 public:
     RandomTree(unsigned seed, test::TempTree& tree) : random_(seed), tree_(tree) { fill("", 0); }
@@ -145,35 +135,22 @@ private:
         const unsigned children = depth == 0 ? 3 + next(5) : next(5);
         for (unsigned i = 0; i < children; ++i) {
             const std::string name = at + (next(6) == 0 ? ".n" : "n") + std::to_string(count_++);
-            // One letter per kind, repeated by its weight: F empty folder, Z zero-length file,
-            // O 1-byte file, P FIFO, L link, C chain of empty folders, R folder filled in turn.
-            const std::string_view kinds = depth < 4 ? "FFZZOOPLCCRRRRRRRRR" : "FFZZOOPLCC";
-            switch (kinds[next(static_cast<unsigned>(kinds.size()))]) {
-                case 'F':
-                    addFolder(name);
-                    break;
-                case 'Z':
-                    tree_.add(name + ":0");
-                    break;
-                case 'O':
-                    tree_.add(name + ":1");
-                    break;
-                case 'P':
-                    tree_.add(name + "|");
-                    break;
-                case 'L':
-                    tree_.add(name + (next(2) ? " -> ." : " -> " + name));
-                    break;
-                case 'C':
-                    addFolder(name);
-                    addFolder(name + "/c");
-                    addFolder(name + "/c/c");
+            // Kinds by weight: empty folders, zero-length files, 1-byte files, a FIFO, a link
+            // (to the folder holding it, or a loop), chains of empty folders, filled folders.
+            // clang-format off
+            switch (next(depth < 4 ? 19 : 10)) {
+                case 0: case 1: addFolder(name); break;
+                case 2: case 3: tree_.add(name + ":0"); break;
+                case 4: case 5: tree_.add(name + ":1"); break;
+                case 6: tree_.add(name + "|"); break;
+                case 7: tree_.add(name + (next(2) ? " -> ." : " -> " + name)); break;
+                case 8: case 9:
+                    for (const char* level : {"", "/c", "/c/c"}) addFolder(name + level);
                     if (next(2)) tree_.add(name + "/c/c/z:0");
                     break;
-                default:
-                    addFolder(name);
-                    fill(name + "/", depth + 1);
+                default: addFolder(name); fill(name + "/", depth + 1);
             }
+            // clang-format on
         }
     }
     void addFolder(const std::string& name) {
@@ -187,15 +164,24 @@ private:
     int count_ = 0;
 };
 
-std::string compare(const WalkRecord& expected, const WalkRecord& actual, bool withCaptions) {
-    std::string text = test::lineDifference(expected.entries, actual.entries);
-    if (!text.empty()) text = "entries: " + text;
-    if (withCaptions && expected.captions != actual.captions)
-        text += "captions: " + test::lineDifference(expected.captions, actual.captions);
-    if (expected.yields != actual.yields)
+// Whether the walk under test, stopped from its host at yield `stopAt` (0: never), gives the
+// reference's entries, captions and yields; the message says what differs.
+testing::AssertionResult walksLikeTheReference(const std::string& rootPath, int mode,
+                                               int stopAt = 0) {
+    const WalkRecord expected = ReferenceWalk(mode, stopAt).walk(rootPath);
+    test::RecordingHost host(mode);
+    host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
+    FolderWalker(host).ScanFolder(rootPath);
+    std::string text;
+    if (expected.entries != host.entries)
+        text += "entries: " + test::lineDifference(expected.entries, host.entries);
+    if (expected.captions != host.captions)
+        text += "captions: " + test::lineDifference(expected.captions, host.captions);
+    if (expected.yields != host.yields)
         text += "yields: expected " + std::to_string(expected.yields) + ", got " +
-                std::to_string(actual.yields) + "\n";
-    return text;
+                std::to_string(host.yields) + "\n";
+    if (text.empty()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << text;
 }
 
 TEST(ReferenceWalk, RandomTreesGiveTheReferenceEntriesCaptionsAndYieldsInEveryMode) {
@@ -203,11 +189,8 @@ TEST(ReferenceWalk, RandomTreesGiveTheReferenceEntriesCaptionsAndYieldsInEveryMo
         test::TempTree tree;
         RandomTree random(seed, tree);
         for (int mode = 0; mode <= 2; ++mode) {
-            const WalkRecord expected = ReferenceWalk(mode, 0).walk(tree.rootPath());
-            const std::string difference =
-                compare(expected, walkerRun(tree.rootPath(), mode, 0), true);
-            ASSERT_TRUE(difference.empty()) << "seed " << seed << ", mode " << mode << ":\n"
-                                            << difference;
+            ASSERT_TRUE(walksLikeTheReference(tree.rootPath(), mode))
+                << "seed " << seed << ", mode " << mode;
         }
     }
 }
@@ -222,10 +205,8 @@ TEST(ReferenceWalk, FolderListedInSeveralReadsGivesTheReferenceEntries) {
         tree.add(i % 97 == 0 ? name + "/f:1" : i % 7 == 0 ? name + "/z:0" : name + "/");
     }
     for (int mode = 0; mode <= 2; ++mode) {
-        const WalkRecord expected = ReferenceWalk(mode, 0).walk(tree.rootPath());
-        EXPECT_GE(expected.entries.size(), 2000u);
-        const std::string difference = compare(expected, walkerRun(tree.rootPath(), mode, 0), true);
-        EXPECT_TRUE(difference.empty()) << "mode " << mode << ":\n" << difference;
+        EXPECT_GE(ReferenceWalk(mode, 0).walk(tree.rootPath()).entries.size(), 2000u);
+        EXPECT_TRUE(walksLikeTheReference(tree.rootPath(), mode)) << "mode " << mode;
     }
 }
 
@@ -239,12 +220,8 @@ TEST(ReferenceWalk, StopAtEveryYieldKeepsExactlyTheEntriesFoundBeforeIt) {
         for (int mode = 0; mode <= 2; ++mode) {
             const int visits = ReferenceWalk(mode, 0).walk(tree.rootPath()).yields;
             for (int stopAt = 1; stopAt <= visits; ++stopAt) {
-                const WalkRecord expected = ReferenceWalk(mode, stopAt).walk(tree.rootPath());
-                const std::string difference =
-                    compare(expected, walkerRun(tree.rootPath(), mode, stopAt), true);
-                ASSERT_TRUE(difference.empty())
-                    << "seed " << seed << ", mode " << mode << ", stop at yield " << stopAt << ":\n"
-                    << difference;
+                ASSERT_TRUE(walksLikeTheReference(tree.rootPath(), mode, stopAt))
+                    << "seed " << seed << ", mode " << mode << ", stop at yield " << stopAt;
             }
         }
     }
@@ -263,11 +240,9 @@ TEST(ReferenceWalk, RandomTreesWithUnreadableFoldersWalkLikeTheReference) {
         }
         failures = test::runUnprivileged([&] {
             for (int mode = 0; mode <= 2; ++mode) {
-                const WalkRecord expected = ReferenceWalk(mode, 0).walk(tree.rootPath());
-                const std::string difference =
-                    compare(expected, walkerRun(tree.rootPath(), mode, 0), true);
-                if (difference.empty()) continue;
-                std::fprintf(stderr, "seed %u, mode %d:\n%s", seed, mode, difference.c_str());
+                const auto same = walksLikeTheReference(tree.rootPath(), mode);
+                if (same) continue;
+                std::fprintf(stderr, "seed %u, mode %d:\n%s", seed, mode, same.message());
                 return 1;
             }
             return 0;

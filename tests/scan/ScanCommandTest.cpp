@@ -1,72 +1,48 @@
-// voidbroom-scan as scripts see it: the real program (VOIDBROOM_SCAN), its output, its
-// messages and its exit status.
-#include <fcntl.h>
-#include <spawn.h>
+// voidbroom-scan as scripts see it: its output, its messages and its exit status. Most cases
+// run the command in this process with temporary files for its streams; one runs the built
+// program (VOIDBROOM_SCAN).
+#include "scan/ScanCommand.h"
+
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
-
-extern char** environ;
 
 namespace voidbroom {
 namespace {
 
 struct Outcome {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-std::string contentOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+std::string contentOf(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
 }
 
-class ScanCommand : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* program = std::getenv("VOIDBROOM_SCAN");
-        if (!program || !*program) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
-        program_ = program;
-    }
-
-    // Runs voidbroom-scan with `args`; its output goes to `outPath`, or is captured.
-    Outcome run(const std::vector<std::string>& args, const std::string& outPath = {}) {
-        const std::string out = outPath.empty() ? scratch_.path("out") : outPath;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, scratch_.path("err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<char*> argv{program_.data()};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        Outcome outcome;
-        if (posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-                outcome.status = WEXITSTATUS(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        if (outPath.empty()) outcome.out = contentOf(out);
-        outcome.err = contentOf(scratch_.path("err"));
-        return outcome;
-    }
-
-    std::string program_;
-    test::TempTree scratch_;
-};
+// Runs the command with `args`; its output goes to `out` when given, else it is captured.
+Outcome run(std::vector<std::string> args, std::FILE* out = nullptr) {
+    args.insert(args.begin(), "voidbroom-scan");
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    std::FILE* captured = out ? nullptr : std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Outcome outcome;
+    outcome.status =
+        runScanCommand(static_cast<int>(argv.size()), argv.data(), out ? out : captured, err);
+    if (captured) outcome.out = contentOf(captured);
+    outcome.err = contentOf(err);
+    return outcome;
+}
 
 std::string lines(const std::vector<std::string>& entries) {
     std::string text;
@@ -75,7 +51,7 @@ std::string lines(const std::vector<std::string>& entries) {
 }
 
 // One line per entry, in walk order, byte for byte, marked entries with their marker.
-TEST_F(ScanCommand, PrintsEveryEntryOnALineOfItsOwn) {
+TEST(ScanCommand, PrintsEveryEntryOnALineOfItsOwn) {
     test::TempTree tree({"x:1", "A/B/f:1", "A/C/D/", "\xff\xfe/z:0", "new\nline/"});
     const std::vector<std::string> modeArgs[] = {{}, {"--mode", "1"}, {"--mode=2"}};
     for (int mode = 0; mode <= 2; ++mode) {
@@ -86,17 +62,29 @@ TEST_F(ScanCommand, PrintsEveryEntryOnALineOfItsOwn) {
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(outcome.out, lines(test::scanEntries(tree.rootPath(), mode))) << "mode " << mode;
     }
-    test::TempTree small({"x:1", "A/B/"});
-    EXPECT_EQ(run({"--mode", "1", small.root()}).out, "*** " + small.path("A") + "\n");
 }
 
-TEST_F(ScanCommand, RootPathEndsInExactlyOneSlash) {
+TEST(ScanCommand, TheBuiltProgramPrintsEntriesAndEndsWithStatusZero) {
+    const char* program = std::getenv("VOIDBROOM_SCAN");
+    if (!program || !*program) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
+    test::TempTree tree({"x:1", "A/B/", "C/D/f:1"});
+    std::FILE* pipe =
+        popen((std::string(program) + " --mode 1 '" + tree.root() + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(out, "*** " + tree.path("A") + "\n");
+}
+
+TEST(ScanCommand, RootPathEndsInExactlyOneSlash) {
     test::TempTree tree;
     for (const std::string& given : {tree.root(), tree.root() + "/", tree.root() + "///"})
         EXPECT_EQ(run({given}).out, tree.rootPath() + "\n") << given;
 }
 
-TEST_F(ScanCommand, VersionAndHelp) {
+TEST(ScanCommand, VersionAndHelp) {
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "voidbroom-scan 1.3\n");
@@ -106,7 +94,7 @@ TEST_F(ScanCommand, VersionAndHelp) {
 }
 
 // Status 2, nothing on the output, and one line on the error output that names the program.
-TEST_F(ScanCommand, BadArgumentsAndFoldersEndWithOneLineAndStatusTwo) {
+TEST(ScanCommand, BadArgumentsAndFoldersEndWithOneLineAndStatusTwo) {
     test::TempTree tree({"file:0"});
     const std::vector<std::vector<std::string>> cases = {{"--bogus", tree.root()},
                                                          {"--mode", "3", tree.root()},
@@ -129,9 +117,12 @@ TEST_F(ScanCommand, BadArgumentsAndFoldersEndWithOneLineAndStatusTwo) {
     }
 }
 
-TEST_F(ScanCommand, OutputThatCannotBeWrittenEndsWithStatusOne) {
+TEST(ScanCommand, OutputThatCannotBeWrittenEndsWithStatusOne) {
     test::TempTree tree({"A/"});
-    const Outcome outcome = run({tree.root()}, "/dev/full");
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    const Outcome outcome = run({tree.root()}, full);
+    std::fclose(full);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err, "");
 }
