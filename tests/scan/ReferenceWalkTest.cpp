@@ -227,8 +227,8 @@ TEST(ReferenceWalk, StopAtEveryYieldKeepsExactlyTheEntriesFoundBeforeIt) {
     }
 }
 
-// The same with folders that cannot be read, listed or searched, seen as "nobody", for whom
-// permissions count even when the tests run as root.
+// Random trees as in the first test, with folders that cannot be read, listed or searched,
+// walked as "nobody", for whom permissions count even when the tests run as root.
 TEST(ReferenceWalk, RandomTreesWithUnreadableFoldersWalkLikeTheReference) {
     int failures = 0;
     for (unsigned seed = 1; seed <= 60 && failures == 0; ++seed) {
