@@ -1,12 +1,28 @@
 #include "fs/FolderStack.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <limits>
 
 #include "fs/FolderOpen.h"
 
 namespace voidbroom {
 
-FolderStack::FolderStack(std::size_t maxOpen) : maxOpen_(maxOpen < 2 ? 2 : maxOpen) {}
+namespace {
+// A walk holds two stacks (the walker's and the size probe's) besides what the rest of the
+// program keeps open: each may take a quarter of what the process is allowed to open.
+std::size_t descriptorBudget() {
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<std::size_t>::max();
+    return static_cast<std::size_t>(limit.rlim_cur / 4);
+}
+}  // namespace
+
+FolderStack::FolderStack(std::size_t maxOpen)
+    : maxOpen_(std::max<std::size_t>(2, std::min(maxOpen, descriptorBudget()))) {}
 
 void FolderStack::clear() {
     levels_.clear();

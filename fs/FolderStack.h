@@ -19,6 +19,7 @@ namespace voidbroom {
 // top() answers -1 for it and the walk gives up what it still had to do there.
 class FolderStack {
 public:
+    // At most `maxOpen` descriptors, and never more than a quarter of the process's limit.
     explicit FolderStack(std::size_t maxOpen = 64);
 
     // Starts the stack at a folder that the caller keeps open (it is never closed here).

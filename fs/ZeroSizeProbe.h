@@ -40,6 +40,9 @@ public:
     // walk visits each folder once.
     std::optional<SizeAnswer> takeKnown(std::string_view name, ino_t inode);
 
+    // Forgets every remembered answer, for a walk that starts afresh.
+    void forget() { known_.clear(); }
+
     std::size_t reads() const { return reader_.reads(); }
     std::size_t opens() const { return opens_; }
 

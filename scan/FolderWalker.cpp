@@ -1,5 +1,8 @@
 #include "scan/FolderWalker.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include "fs/FolderOpen.h"
 #include "fs/Paths.h"
 #include "scan/ResultEntry.h"
@@ -17,6 +20,11 @@ SizeAnswer sizeAnswerOf(FileLength length) {
     }
     return SizeAnswer::Unreadable;
 }
+
+bool isFolderIn(int parentFd, const std::string& name) {
+    struct stat st;
+    return fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
 }  // namespace
 
 FolderWalker::FolderWalker(ScanHost& host) : host_(host) {}
@@ -32,6 +40,7 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath) {
     stack_.clear();
     queue_.clear();
     queueHead_ = 0;
+    probe_.forget();  // the tree may have changed since the last walk
     host_.yield();
     if (host_.stopRequested()) return {};
     OpenedFolder root = openFolderPath(rootPath, FollowLinks::Yes);
@@ -61,9 +70,11 @@ void FolderWalker::visitNext(Frame& frame) {
     if (host_.stopRequested()) {
         // Entries found before the stop may still wait for a size that this subfolder
         // decides; answer it without visiting, as a size read would have.
-        if (!queue_.empty() && frame.size == SizeAnswer::Zero)
-            markNotZero(parentFd < 0 ? SizeAnswer::Unreadable
-                                     : probe_.sizeOf(parentFd, name_, sub.inode));
+        if (!queue_.empty() && frame.size == SizeAnswer::Zero) {
+            const SizeAnswer size = parentFd < 0 ? SizeAnswer::Unreadable
+                                                 : probe_.sizeOf(parentFd, name_, sub.inode);
+            if (size != SizeAnswer::Zero) markNotZero(size);
+        }
         return;
     }
     if (parentFd < 0) {  // the folder was moved away: its enumeration cannot go on
@@ -79,6 +90,9 @@ void FolderWalker::visitNext(Frame& frame) {
     // and the size of what holds them cannot be told.
     if (child.status != OpenStatus::Opened) markNotZero(SizeAnswer::Unreadable);
     if (child.status == OpenStatus::Missing || child.status == OpenStatus::OtherFileSystem) return;
+    // In a folder that may be listed but not searched, a child cannot even be seen to be
+    // there: no caption for it.
+    if (child.status != OpenStatus::Opened && !isFolderIn(parentFd, name_)) return;
     host_.showFolder(path_);
     if (child.status != OpenStatus::Opened) return;
     examine(std::move(child.fd), name_, sub.inode, false);

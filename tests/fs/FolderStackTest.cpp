@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "fs/FolderOpen.h"
 #include "tests/support/TempTree.h"
 
@@ -30,6 +33,51 @@ TEST(FolderStack, ClimbsBackThroughAChainDeeperThanItsDescriptorBudget) {
         stack.pop();
     }
     EXPECT_EQ(stack.size(), 1u);
+}
+
+// Descends R/a/b/c/d with room for two descriptors, so that a and b are given up and must be
+// opened again on the way back; `change` runs while the stack is at the bottom.
+struct ClimbResult {
+    FolderIdentity b, bAgain;
+};
+ClimbResult climbBackAfter(const test::TempTree& tree, const std::function<void()>& change) {
+    FolderStack stack(2);
+    stack.start(openFolderPath(tree.root(), FollowLinks::No).fd);
+    ClimbResult result;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        OpenedFolder child = openChildFolder(stack.top(), name);
+        if (child.status != OpenStatus::Opened) return result;
+        if (std::string(name) == "b") result.b = identityOf(child.fd.get());
+        stack.push(std::move(child.fd), name);
+    }
+    change();
+    stack.pop();  // d
+    stack.pop();  // c: b is the top again
+    if (stack.top() >= 0) result.bAgain = identityOf(stack.top());
+    return result;
+}
+
+// c was moved elsewhere: its ".." is no longer b, and b is found again from the bottom, by name.
+TEST(FolderStack, ClimbsBackByNameWhenAChildWasMovedAway) {
+    test::TempTree tree({"a/b/c/d/", "elsewhere/"});
+    const ClimbResult result = climbBackAfter(tree, [&] {
+        ASSERT_EQ(rename(tree.path("a/b/c").c_str(), tree.path("elsewhere/c").c_str()), 0);
+    });
+    EXPECT_NE(result.b, FolderIdentity{});
+    EXPECT_EQ(result.bAgain, result.b);
+}
+
+// c was moved, and b swapped for another folder of the same name: neither way leads back to
+// b, and the stack answers "lost" rather than the folder that now has b's name.
+TEST(FolderStack, NeverClimbsIntoAnotherFolderOfTheSameName) {
+    test::TempTree tree({"a/b/c/d/", "elsewhere/"});
+    const ClimbResult result = climbBackAfter(tree, [&] {
+        ASSERT_EQ(rename(tree.path("a/b/c").c_str(), tree.path("elsewhere/c").c_str()), 0);
+        ASSERT_EQ(rename(tree.path("a/b").c_str(), tree.path("elsewhere/b").c_str()), 0);
+        tree.add("a/b/");
+    });
+    EXPECT_NE(result.b, FolderIdentity{});
+    EXPECT_EQ(result.bAgain, FolderIdentity{}) << "the stack climbed into the new a/b";
 }
 
 }  // namespace

@@ -97,17 +97,22 @@ void TempTree::addChain(const std::string& relative, int depth, const std::strin
     close(fd);
 }
 
-int runUnprivileged(const std::function<int()>& body) {
-    if (geteuid() != 0) return body();
+int runInChild(const std::function<int()>& body) {
+    std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) return -1;
-    if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(99);
-        _exit(body());
-    }
+    if (pid == 0) _exit(body());
     int status = 0;
     if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+int runUnprivileged(const std::function<int()>& body) {
+    if (geteuid() != 0) return body();
+    return runInChild([&] {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) return 99;
+        return body();
+    });
 }
 
 void giveTreeTo(const TempTree& tree, unsigned uid) {

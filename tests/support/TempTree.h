@@ -45,6 +45,10 @@ constexpr unsigned kNobody = 65534;
 // did not end normally. When this process is not root it runs as itself.
 int runUnprivileged(const std::function<int()>& body);
 
+// Runs `body` in a forked child (to change its limits without touching this process) and
+// returns what it returned, or -1 when the child did not end normally.
+int runInChild(const std::function<int()>& body);
+
 // Makes the whole tree belong to `uid`, so that an unprivileged child may change it.
 void giveTreeTo(const TempTree& tree, unsigned uid);
 
