@@ -4,7 +4,7 @@
 //       entry count, and the time of the command alone on standard error
 //   voidbroom-window-bench list N
 //       N entries appended to the result list the way a scan appends them, then repaints
-//       and scrolling of the full list; prints the figures
+//       and scrolling of the full list, and the two selection commands; prints the figures
 
 #include <QApplication>
 #include <QComboBox>
@@ -104,6 +104,10 @@ int list(long count) {
                 appendMs * 1000.0 / static_cast<double>(count));
     std::printf("repaint, median of 50: top %.3f ms, middle %.3f ms, end %.3f ms\n", top, middle, end);
     std::printf("jump between first and last page and repaint, median of 50: %.3f ms\n", scroll);
+    const double selectAll = timeMs(5, [&] { form->cmdSelAll_Click(); });
+    const double selectEmpty = timeMs(5, [&] { form->cmdSelEmpty_Click(); });
+    std::printf("Select All, median of 5: %.1f ms; Select All Empty, median of 5: %.1f ms\n", selectAll,
+                selectEmpty);
     return 0;
 }
 
