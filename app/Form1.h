@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fs/FileSystemObject.h"
 
@@ -108,6 +109,7 @@ public:
     void cmdSelEmpty_Click();
     void cmdDel_Click();
     void cmdExit_Click();
+    void cmdSaveLog_Click();
     void ImgScanner_Click();
     void LblScanner_Click();
     void ImgSE_Click();
@@ -117,6 +119,11 @@ public:
 
     // Called at every yield of a scan's walk, for tests that act in the middle of a scan.
     std::function<void()> scanYieldHook;
+    // Called at every yield of a content listing (for the content window or the log).
+    std::function<void()> contentYieldHook;
+
+    // Every control of the window, frames and the controls inside them included.
+    std::vector<QWidget*> controls() const;
 
     // The idle caption of the window.
     static const QString kIdleCaption;
