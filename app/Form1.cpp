@@ -13,6 +13,7 @@
 
 #include "app/ClickableLabel.h"
 #include "app/DriveListBox.h"
+#include "app/Form2.h"
 #include "app/Layout.h"
 #include "app/Version.h"
 #include "app/modXpLook.h"
@@ -227,6 +228,7 @@ void Form1::connectHandlers() {
     connect(cmdDel, &QPushButton::clicked, this, &Form1::cmdDel_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
     connect(cmdSaveLog, &QPushButton::clicked, this, &Form1::cmdSaveLog_Click);
+    connect(List1, &ResultListView::doubleClicked, this, &Form1::List1_DblClick);
     connect(ImgScanner, &ClickableLabel::clicked, this, &Form1::ImgScanner_Click);
     connect(LblScanner, &ClickableLabel::clicked, this, &Form1::LblScanner_Click);
     connect(ImgSE, &ClickableLabel::clicked, this, &Form1::ImgSE_Click);

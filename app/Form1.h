@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -110,6 +111,7 @@ public:
     void cmdDel_Click();
     void cmdExit_Click();
     void cmdSaveLog_Click();
+    void List1_DblClick();
     void ImgScanner_Click();
     void LblScanner_Click();
     void ImgSE_Click();
@@ -145,6 +147,7 @@ private:
     void reportScanFailure(const QString& path, const QString& reason);
 
     FsoFactory makeFso_;
+    QPointer<Form2> contentWindow_;  // exists only while it is shown
     bool loaded_ = false;
     bool closed_ = false;
 };
