@@ -16,31 +16,19 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <sstream>
 
 #include "app/ClickableLabel.h"
 #include "app/Form1.h"
 #include "results/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
+#include "tests/support/Files.h"
 #include "tests/support/TestDrive.h"
 
 namespace voidbroom {
 namespace {
 
-std::string contentOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::contentOf;
+using test::namesIn;
 
 constexpr const char* kHeader = " Empty folders log\r\n";
 constexpr const char* kEarlier = "an earlier log\r\n";
@@ -247,18 +235,12 @@ TEST_F(SaveLogTest, AMarkedFolderRemovedBeforeTheSaveIsReported) {
                                           " could not be listed: it does not exist"});
 }
 
-// Undoes a mount when the test ends, however it ends.
-struct MountedAt {
-    std::string folder;
-    ~MountedAt() { test::unmount(folder); }
-};
-
 // A small file system filled to the last block after the earlier log was written there.
 TEST_F(SaveLogTest, AFullDiskIsReported) {
     logs.add("full/");
     std::string why;
     if (!test::mountTmpfs(logs.path("full"), why)) GTEST_SKIP() << why;
-    MountedAt mounted{logs.path("full")};
+    test::MountedAt mounted{logs.path("full")};
     scan(1);
     const std::string log = logs.path("full/log.txt");
     std::ofstream(log, std::ios::binary) << kEarlier;

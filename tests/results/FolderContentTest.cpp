@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 
 #include "fs/FsError.h"
@@ -95,17 +94,6 @@ TEST(FolderContent, MatchesAPlainRecursiveReadingOfAVariedTree) {
         << "17 entries, one name with a line break";
 }
 
-TEST(FolderContent, AppendsToTheTextAndNeverClearsIt) {
-    test::TempTree tree({"empty/", "one/f:0", "two/g/"});
-    std::string text = "before\r\n";
-    FolderContentLister lister;
-    lister.CollectFolderContent(tree.path("empty"), text, {});
-    EXPECT_EQ(text, "before\r\n");
-    lister.CollectFolderContent(tree.path("one"), text, {});
-    lister.CollectFolderContent(tree.path("two"), text, {});
-    EXPECT_EQ(text, "before\r\n   File: f\r\nFolder: g\r\n");
-}
-
 // The listing yields right before each folder line and nowhere else. A listing of another
 // folder run from a yield (as a second double-click would) changes nothing in this one.
 TEST(FolderContent, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
@@ -128,64 +116,6 @@ TEST(FolderContent, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
         EXPECT_EQ(text.compare(at, 8, "Folder: "), 0) << text.substr(at);
 }
 
-TEST(FolderContent, AYieldThatAnswersFalseEndsTheListingWithTheLinesSoFar) {
-    test::TempTree tree({"A/B/C/", "A/f:0"});
-    int yields = 0;
-    std::string text;
-    FolderContentLister().CollectFolderContent(tree.root(), text, [&] { return ++yields < 2; });
-    EXPECT_EQ(yields, 2);
-    EXPECT_EQ(text, "Folder: A\r\n   File: f\r\n");
-}
-
-TEST(FolderContent, AFolderThatIsGoneFailsAtOnceAndAppendsNothing) {
-    test::TempTree tree;
-    std::string text = "kept";
-    try {
-        FolderContentLister().CollectFolderContent(tree.path("gone"), text, {});
-        FAIL() << "no failure";
-    } catch (const FsError& error) {
-        EXPECT_EQ(error.path(), tree.path("gone"));
-        EXPECT_EQ(error.reason(), "it does not exist");
-    }
-    EXPECT_EQ(text, "kept");
-}
-
-// A holds f and B; B is changed at the yield before its line: the listing fails naming B,
-// and keeps the lines gathered until then.
-void expectFailureAtB(const std::function<void(const test::TempTree&)>& change,
-                      const std::string& reason) {
-    test::TempTree tree({"A/f:0", "A/B/c:0"});
-    int yields = 0;
-    std::string text;
-    try {
-        FolderContentLister().CollectFolderContent(tree.root(), text, [&] {
-            if (++yields == 2) change(tree);
-            return true;
-        });
-        ADD_FAILURE() << "no failure";
-    } catch (const FsError& error) {
-        EXPECT_EQ(error.path(), tree.path("A/B"));
-        EXPECT_EQ(error.reason(), reason);
-    }
-    EXPECT_EQ(text, "Folder: A\r\n   File: f\r\nFolder: B\r\n");
-}
-
-TEST(FolderContent, AFolderRemovedDuringTheListingEndsItWithTheLinesSoFar) {
-    expectFailureAtB(
-        [](const test::TempTree& tree) { std::filesystem::remove_all(tree.path("A/B")); },
-        "it does not exist");
-}
-
-TEST(FolderContent, AFolderSwappedForALinkDuringTheListingIsNotFollowed) {
-    test::TempTree elsewhere({"secret/"});
-    expectFailureAtB(
-        [&](const test::TempTree& tree) {
-            std::filesystem::rename(tree.path("A/B"), tree.path("moved"));
-            std::filesystem::create_directory_symlink(elsewhere.root(), tree.path("A/B"));
-        },
-        "it is not a folder");
-}
-
 // Permissions do not bind root: the listing runs as an unprivileged user.
 TEST(FolderContent, AnUnreadableFolderBelowEndsTheListingWithTheLinesSoFar) {
     test::TempTree tree({"A/f:0", "A/B/c:0"});
@@ -206,17 +136,11 @@ TEST(FolderContent, AnUnreadableFolderBelowEndsTheListingWithTheLinesSoFar) {
     EXPECT_EQ(result, 0) << "1: no failure, 2: wrong failure, 3: wrong lines";
 }
 
-// Undoes a mount when the test ends, however it ends.
-struct MountedAt {
-    std::string folder;
-    ~MountedAt() { test::unmount(folder); }
-};
-
 TEST(FolderContent, TheMountPointOfAnotherFileSystemIsListedButNotEntered) {
     test::TempTree tree({"A/M/"});
     std::string why;
     if (!test::mountTmpfs(tree.path("A/M"), why)) GTEST_SKIP() << why;
-    MountedAt mounted{tree.path("A/M")};
+    test::MountedAt mounted{tree.path("A/M")};
     tree.add("A/M/inner/z:0");
     EXPECT_EQ(collect(tree.root()), "Folder: A\r\nFolder: M\r\n");
 }
