@@ -13,6 +13,7 @@
 
 #include "app/ClickableLabel.h"
 #include "app/DriveListBox.h"
+#include "app/Form2.h"
 #include "app/Layout.h"
 #include "app/Version.h"
 #include "app/modXpLook.h"
@@ -211,6 +212,14 @@ void Form1::setTabOrder() {
     for (QLabel* label : findChildren<QLabel*>()) label->setFocusPolicy(Qt::NoFocus);
 }
 
+std::vector<QWidget*> Form1::controls() const {
+    return {Image7, Image3, Label2, ImgScanner, LblScanner, ImgSE, LblSE, ImgAbout, LblAbout,
+            Frame1, frameScanner, frameSE, frameAbout, cmdScan, cmdStop, cmdSelAll, cmdSelEmpty,
+            cmdDel, cmdSaveLog, cmdExit, Label3, Label4, Drive1, Combo1, List1, Label1,
+            Label5, Text1, Image2, Label12, Image1, Label14, Label16, Label9, Label8,
+            Label11, Label18, Label13, Label7, Label10, Label6, Label19, Label20};
+}
+
 void Form1::connectHandlers() {
     connect(cmdScan, &QPushButton::clicked, this, &Form1::cmdScan_Click);
     connect(cmdStop, &QPushButton::clicked, this, &Form1::cmdStop_Click);
@@ -218,6 +227,8 @@ void Form1::connectHandlers() {
     connect(cmdSelEmpty, &QPushButton::clicked, this, &Form1::cmdSelEmpty_Click);
     connect(cmdDel, &QPushButton::clicked, this, &Form1::cmdDel_Click);
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
+    connect(cmdSaveLog, &QPushButton::clicked, this, &Form1::cmdSaveLog_Click);
+    connect(List1, &ResultListView::doubleClicked, this, &Form1::List1_DblClick);
     connect(ImgScanner, &ClickableLabel::clicked, this, &Form1::ImgScanner_Click);
     connect(LblScanner, &ClickableLabel::clicked, this, &Form1::LblScanner_Click);
     connect(ImgSE, &ClickableLabel::clicked, this, &Form1::ImgSE_Click);

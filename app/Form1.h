@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fs/FileSystemObject.h"
 
@@ -108,6 +110,8 @@ public:
     void cmdSelEmpty_Click();
     void cmdDel_Click();
     void cmdExit_Click();
+    void cmdSaveLog_Click();
+    void List1_DblClick();
     void ImgScanner_Click();
     void LblScanner_Click();
     void ImgSE_Click();
@@ -117,6 +121,11 @@ public:
 
     // Called at every yield of a scan's walk, for tests that act in the middle of a scan.
     std::function<void()> scanYieldHook;
+    // Called at every yield of a content listing (for the content window or the log).
+    std::function<void()> contentYieldHook;
+
+    // Every control of the window, frames and the controls inside them included.
+    std::vector<QWidget*> controls() const;
 
     // The idle caption of the window.
     static const QString kIdleCaption;
@@ -138,6 +147,7 @@ private:
     void reportScanFailure(const QString& path, const QString& reason);
 
     FsoFactory makeFso_;
+    QPointer<Form2> contentWindow_;  // exists only while it is shown
     bool loaded_ = false;
     bool closed_ = false;
 };

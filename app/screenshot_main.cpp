@@ -1,7 +1,8 @@
 // Pictures the main window for anyone checking the layout:
 //   voidbroom-screenshot OUTDIR FOLDER
-// writes scanner.png, save-and-exit.png, about.png, and scanned.png (the SCANNER panel after
-// a scan of FOLDER in mode 1, FOLDER standing in for a drive) into OUTDIR.
+// writes scanner.png, save-and-exit.png, about.png, scanned.png (the SCANNER panel after a scan
+// of FOLDER in mode 1, FOLDER standing in for a drive) and content.png (the content window
+// showing the marked folder with the most content) into OUTDIR.
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,7 +17,11 @@
 #include "app/ClickableLabel.h"
 #include "app/DriveListBox.h"
 #include "app/Form1.h"
+#include "app/Form2.h"
 #include "app/Layout.h"
+#include "fs/FsError.h"
+#include "results/FolderContent.h"
+#include "results/ResultListView.h"
 
 namespace {
 
@@ -37,6 +42,34 @@ std::string mountTableWith(const std::string& folder, const QString& outDir) {
     const std::string path = QDir(outDir).filePath(".mountinfo").toStdString();
     std::ofstream(path) << table.str();
     return path;
+}
+
+// Double-clicks the marked entry with the most content and pictures the content window.
+bool saveContentWindow(voidbroom::Form1& form, const QString& file) {
+    long marked = -1;
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < form.List1->ListCount(); ++i) {
+        const std::string& entry = form.List1->List(i);
+        if (!entry.starts_with("***")) continue;
+        std::string content;
+        try {
+            voidbroom::FolderContentLister().CollectFolderContent(entry.substr(4), content, {});
+        } catch (const voidbroom::FsError&) {
+            continue;
+        }
+        if (marked < 0 || content.size() > longest) marked = static_cast<long>(i), longest = content.size();
+    }
+    if (marked < 0) return false;
+    form.List1->setListIndex(marked);
+    bool saved = false;
+    QTimer::singleShot(100, &form, [&] {
+        if (auto* window = qobject_cast<voidbroom::Form2*>(QApplication::activeModalWidget())) {
+            saved = save(*window, file);
+            window->close();
+        }
+    });
+    form.List1_DblClick();
+    return saved;
 }
 
 }  // namespace
@@ -67,6 +100,7 @@ int main(int argc, char** argv) {
     form.Combo1->setCurrentIndex(1);
     form.cmdScan->click();
     ok = save(form, outDir + "/scanned.png") && ok;
+    ok = saveContentWindow(form, outDir + "/content.png") && ok;
     QFile::remove(QString::fromStdString(table));
     std::printf("%s in %s\n", ok ? "pictures written" : "some pictures could not be written",
                 qPrintable(outDir));

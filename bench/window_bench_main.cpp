@@ -2,6 +2,9 @@
 //   voidbroom-window-bench scan [--mode M] FOLDER
 //       one Scan of FOLDER standing in for a drive, as the Scan button runs it; prints the
 //       entry count, and the time of the command alone on standard error
+//   voidbroom-window-bench save FOLDER
+//       one Scan of FOLDER in mode 1, then one Save Log of the result to a temporary file;
+//       prints the entry count, the log's size, and the times of the two commands
 //   voidbroom-window-bench list N
 //       N entries appended to the result list the way a scan appends them, then repaints
 //       and scrolling of the full list, and the two selection commands; prints the figures
@@ -9,7 +12,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -52,6 +60,42 @@ int scan(int mode, const std::string& folder) {
     std::printf("%zu\n", form->List1->ListCount());
     std::fprintf(stderr, "window scan, mode %d: %zu entries in %.1f ms\n", mode, form->List1->ListCount(), ms);
     return 0;
+}
+
+int save(const std::string& folder) {
+    QTemporaryDir logFolder;
+    if (!logFolder.isValid()) return 1;
+    const QString logPath = logFolder.filePath("voidbroom-log.txt");
+    auto form = windowOn(folder);
+    if (!form->loaded()) return 1;
+    form->show();
+    form->Combo1->setCurrentIndex(1);
+    QElapsedTimer timer;
+    timer.start();
+    form->cmdScan->click();
+    const double scanMs = timer.nsecsElapsed() / 1e6;
+    std::size_t marked = 0;
+    for (std::size_t i = 0; i < form->List1->ListCount(); ++i)
+        if (form->List1->List(i).starts_with("***")) ++marked;
+    form->Text1->setText(logPath);
+    // A failed save reports in a message box: say what it said instead of waiting for a user.
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, &boxWatch, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "%s\n", qPrintable(box->text()));
+            box->reject();
+        }
+    });
+    boxWatch.start(100);
+    timer.start();
+    form->cmdSaveLog->click();
+    const double saveMs = timer.nsecsElapsed() / 1e6;
+    const qint64 bytes = QFileInfo(logPath).size();
+    std::printf("entries: %zu (%zu marked)\n", form->List1->ListCount(), marked);
+    std::printf("log: %lld bytes\n", static_cast<long long>(bytes));
+    std::printf("scan, mode 1: %.1f ms\n", scanMs);
+    std::printf("save log: %.1f ms (%.2f of the scan)\n", saveMs, saveMs / scanMs);
+    return bytes > 0 ? 0 : 1;
 }
 
 double medianMs(std::vector<double> samples) {
@@ -119,7 +163,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "list") return list(std::atol(args[1].c_str()));
     if (args.size() == 2 && args[0] == "scan") return scan(0, args[1]);
+    if (args.size() == 2 && args[0] == "save") return save(args[1]);
     if (args.size() == 4 && args[0] == "scan" && args[1] == "--mode") return scan(std::atoi(args[2].c_str()), args[3]);
-    std::fprintf(stderr, "usage: voidbroom-window-bench scan [--mode M] FOLDER | list N\n");
+    std::fprintf(stderr, "usage: voidbroom-window-bench scan [--mode M] FOLDER | save FOLDER | list N\n");
     return 2;
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 namespace voidbroom::test {
 
@@ -24,6 +25,8 @@ public:
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    // Runs while the box is shown, before it is answered (to look at the window behind it).
+    std::function<void()> whenShown;
 
 private:
     void tryAnswer() {
@@ -36,6 +39,7 @@ private:
         if (QAbstractButton* d = box->defaultButton()) defaultButton = box->standardButton(d);
         answered_ = true;
         timer_.stop();
+        if (whenShown) whenShown();
         QAbstractButton* button = box->button(answer_);
         if (button)
             button->click();

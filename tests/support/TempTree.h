@@ -57,4 +57,10 @@ void giveTreeTo(const TempTree& tree, unsigned uid);
 bool mountTmpfs(const std::string& folder, std::string& why);
 void unmount(const std::string& folder);
 
+// Undoes a mount when it goes out of scope, however the test ends.
+struct MountedAt {
+    std::string folder;
+    ~MountedAt() { unmount(folder); }
+};
+
 }  // namespace voidbroom::test

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fs/Fd.h"
+
+namespace voidbroom {
+
+// The log file while it is written. It is written under a temporary name in the folder of
+// its target and takes the target's place only in commit(), once everything has been written
+// and flushed to the disk; a LogFile destroyed without commit() removes its temporary file,
+// so that a failed save leaves an earlier log at the path exactly as it was.
+//
+// The target is the path as given; when it names a symbolic link, the file the link points
+// to is replaced and the link stays. A new log gets the permissions a plain create would
+// give it; a replaced one keeps its permissions and, where allowed, its owner.
+// Every failure throws FsError with the path as given and the reason.
+class LogFile {
+public:
+    explicit LogFile(const std::string& path);
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    // Appends `text` to the file; written in large blocks.
+    void write(std::string_view text);
+    // Writes what is left, flushes it to the disk and puts the file in the target's place.
+    void commit();
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const;
+    void createTemporary();
+    void flush();
+    void writeAll(std::string_view data);
+
+    std::string path_;    // as given, for messages
+    std::string target_;  // the file to replace, links followed
+    std::string temporary_;
+    Fd fd_;
+    std::string buffer_;
+    bool committed_ = false;
+};
+
+}  // namespace voidbroom

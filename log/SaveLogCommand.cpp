@@ -1,0 +1,48 @@
+// The Save Log command of the main window.
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "app/Form1.h"
+#include "fs/FsError.h"
+#include "log/LogWriter.h"
+#include "log/WindowLogHost.h"
+#include "results/ResultListView.h"
+
+namespace voidbroom {
+
+// Runs to its end without a word on success. Every control is disabled and the window
+// refuses to close meanwhile; afterwards every control is enabled, whatever its state was
+// (Stop too). A failure is reported once the window is back as it was.
+void Form1::cmdSaveLog_Click() {
+    const QString caption = windowTitle();
+    SavingLog = true;
+    setWindowTitle("Saving log...");
+    for (QWidget* control : controls()) control->setEnabled(false);
+    const std::string suffix(markedSuffixFor(Label1->text().toStdString()));
+    const QString typedPath = Text1->text();
+    bool failed = false;
+    QString failure;
+    {
+        WindowLogHost host(*this);
+        try {
+            writeLog(QFile::encodeName(typedPath).toStdString(), List1->list(), suffix, ContentText,
+                     host);
+        } catch (const FsError& error) {
+            failed = true;
+            failure = QString::fromStdString(error.reason());
+        }
+        host.showCaption();
+    }
+    for (QWidget* control : controls()) control->setEnabled(true);
+    setWindowTitle(caption);
+    SavingLog = false;
+    if (failed)
+        QMessageBox::warning(
+            this, "Voidbroom",
+            QString("The log could not be saved to %1:\n%2").arg(typedPath, failure));
+}
+
+}  // namespace voidbroom

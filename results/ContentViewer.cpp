@@ -1,0 +1,60 @@
+// The double-click on the result list: the content window.
+
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+#include "app/Form1.h"
+#include "app/Form2.h"
+#include "fs/FsError.h"
+#include "results/FolderContent.h"
+#include "results/ListingPump.h"
+#include "results/ResultListView.h"
+#include "scan/ResultEntry.h"
+
+namespace voidbroom {
+namespace {
+QString shown(const std::string& path) {
+    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+}
+}  // namespace
+
+// A plain entry stands for a folder that was strictly empty when it was scanned: the disk is
+// not asked again. A marked entry's folder is listed as it is now. With no current entry
+// (an empty list) there is nothing to show, and nothing happens.
+void Form1::List1_DblClick() {
+    const long index = List1->ListIndex();
+    if (index < 0) return;
+    // A copy: the list may change while the listing yields (a scan may start there).
+    const std::string entry = List1->List(static_cast<std::size_t>(index));
+    const std::string path(folderPathOf(entry));
+    if (!isMarkedEntry(entry)) {
+        ContentText = "This folder is empty";
+    } else {
+        ContentText.clear();
+        // The block is gathered apart and handed over at the end, so that a save or another
+        // double-click run from one of the listing's yields cannot mix its text into it.
+        std::string block;
+        ListingPump pump(*this);
+        try {
+            FolderContentLister().CollectFolderContent(path, block,
+                                                       [&pump] { return pump.yield(); });
+        } catch (const FsError& error) {
+            if (closed()) return;
+            ContentText = std::move(block);
+            const QString where = error.path() == path ? QString() : shown(error.path()) + ": ";
+            QMessageBox::warning(
+                this, "Voidbroom",
+                QString("The content of the folder %1 could not be listed:\n%2%3")
+                    .arg(shown(path), where, QString::fromStdString(error.reason())));
+            return;
+        }
+        if (closed()) return;  // closed during the listing: the window is gone
+        ContentText = std::move(block);
+    }
+    if (!contentWindow_) contentWindow_ = new Form2(this);
+    contentWindow_->setWindowTitle("Folder " + shown(path) + " content:");
+    contentWindow_->Text1->setPlainText(Form2::shownText(ContentText));
+    contentWindow_->exec();  // deletes the window when the user closes it
+}
+
+}  // namespace voidbroom

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fs/DirReader.h"
+#include "fs/FolderStack.h"
+
+namespace voidbroom {
+
+// Called once before each subfolder of a content listing, and only there: a chance to handle
+// pending events. Returns false to end the listing early (an ordinary end, not a failure).
+using ContentYield = std::function<bool()>;
+
+// Lists what a folder holds as text, the content block: per folder, one line
+// "   File: " + name for each file, in the file system's order, then for each subfolder, in
+// that order, "Folder: " + name followed by that subfolder's own block. Every line ends in
+// CR LF; names are bare names with the bytes the file system holds. Links, FIFOs, sockets
+// and devices are files and are never followed. The mount point of another file system is
+// listed as a folder but not entered.
+//
+// Folders are entered from open descriptors on an explicit stack, so neither depth nor path
+// length is limited. One lister may list any number of folders, one after the other; it is
+// not re-entrant (a listing started from a yield needs a lister of its own).
+class FolderContentLister {
+public:
+    // Appends the content block of the folder at `folderPath` to `ContentText`; never clears
+    // it. Throws FsError naming the folder that could not be opened or read, and why; the
+    // whole listing ends there, and the lines appended before the failure stay.
+    void CollectFolderContent(const std::string& folderPath, std::string& ContentText,
+                              const ContentYield& yield);
+
+private:
+    struct Sub {
+        std::size_t nameOffset;
+        std::size_t nameLength;
+    };
+    struct Frame {
+        std::size_t first;  // this folder's subfolders are subs_[first, end)
+        std::size_t next;
+        std::size_t end;
+        std::size_t namesLength;
+        std::size_t pathLength;
+    };
+
+    bool listNext(std::string& text, const ContentYield& yield);
+    // Lists the files of the open folder whose path is path_ and keeps its subfolders; a
+    // folder with subfolders becomes the new top of the stack.
+    void enter(Fd fd, std::string& text, bool isStart);
+    void leave();
+    void reset();
+
+    DirReader reader_;
+    FolderStack stack_;
+    std::vector<Frame> frames_;
+    std::vector<Sub> subs_;
+    std::string names_;
+    std::string name_;
+    std::string path_;
+};
+
+}  // namespace voidbroom
