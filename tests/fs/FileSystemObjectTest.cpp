@@ -71,13 +71,16 @@ TEST(FileSystemObject, SizeOfATreeWithAnUnreadableFolderIsUnreadable) {
         test::runUnprivileged([&] { return folder.Size() == SizeAnswer::Unreadable ? 0 : 1; }), 0);
 }
 
-TEST(FileSystemObject, RootFolderPathEndsInOneSlash) {
-    test::TempTree tree;
+TEST(FileSystemObject, ARootFolderPathEndsInOneSlashAndItsDriveMustStillBeMounted) {
+    test::TempTree tree({"plain/"});
     const FileSystemObject fso;
-    EXPECT_EQ(fso.GetDrive(tree.root()).RootFolder().Path(), tree.rootPath());
-    EXPECT_EQ(fso.GetDrive(tree.root() + "//").RootFolder().Path(), tree.rootPath());
     EXPECT_EQ(fso.GetDrive("/").RootFolder().Path(), "/");
     EXPECT_THROW(fso.GetDrive(tree.path("missing")).RootFolder(), FsError);
+    // An unmounted drive leaves a plain folder behind, which is not the drive.
+    EXPECT_THROW(fso.GetDrive(tree.path("plain")).RootFolder(), FsError);
+    const FileSystemObject anyFolder(FileSystemOptions{"/proc/self/mountinfo", false});
+    EXPECT_EQ(anyFolder.GetDrive(tree.root()).RootFolder().Path(), tree.rootPath());
+    EXPECT_EQ(anyFolder.GetDrive(tree.root() + "//").RootFolder().Path(), tree.rootPath());
 }
 
 }  // namespace
