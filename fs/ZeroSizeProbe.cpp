@@ -58,13 +58,11 @@ ZeroSizeProbe::Step ZeroSizeProbe::enter(const std::string& name, Key key, SizeA
 }
 
 ZeroSizeProbe::Step ZeroSizeProbe::read(int fd, Key key, SizeAnswer& answer) {
-    const std::size_t firstSub = subs_.size();
-    const std::size_t namesLength = names_.size();
+    const std::size_t firstSub = pending_.size();
     answer = SizeAnswer::Zero;
     const int error = reader_.forEach(fd, [&](const DirEntry& entry) {
         if (entry.isFolder) {
-            subs_.push_back(Sub{names_.size(), entry.name.size(), entry.inode});
-            names_.append(entry.name);
+            pending_.add(entry.name, entry.inode);
             return true;
         }
         const FileLength length = DirReader::lengthOf(fd, entry.name.data());
@@ -73,13 +71,12 @@ ZeroSizeProbe::Step ZeroSizeProbe::read(int fd, Key key, SizeAnswer& answer) {
         return false;
     });
     if (error != 0) answer = SizeAnswer::Unreadable;
-    if (answer != SizeAnswer::Zero || subs_.size() == firstSub) {
-        subs_.resize(firstSub);
-        names_.resize(namesLength);
+    if (answer != SizeAnswer::Zero || pending_.size() == firstSub) {
+        pending_.truncate(firstSub);
         known_[key] = answer;
         return Step::Done;
     }
-    frames_.push_back(Frame{key, firstSub, firstSub, subs_.size(), namesLength});
+    frames_.push_back(Frame{key, firstSub, firstSub, pending_.size()});
     return Step::Pending;
 }
 
@@ -88,15 +85,14 @@ SizeAnswer ZeroSizeProbe::descend() {
         Frame& frame = frames_.back();
         if (frame.next == frame.end) {
             known_[frame.key] = SizeAnswer::Zero;
-            subs_.resize(frame.first);
-            names_.resize(frame.namesLength);
+            pending_.truncate(frame.first);
             frames_.pop_back();
             stack_.pop();
             continue;
         }
-        const Sub sub = subs_[frame.next++];
-        name_.assign(names_, sub.nameOffset, sub.nameLength);
-        const Key key = keyOf(name_, sub.inode);
+        const std::size_t sub = frame.next++;
+        name_.assign(pending_.name(sub));
+        const Key key = keyOf(name_, pending_.inode(sub));
         SizeAnswer answer;
         if (auto it = known_.find(key); it != known_.end()) {
             answer = it->second;
@@ -114,8 +110,7 @@ SizeAnswer ZeroSizeProbe::descend() {
 SizeAnswer ZeroSizeProbe::failAll(SizeAnswer answer) {
     for (const Frame& frame : frames_) known_[frame.key] = answer;
     frames_.clear();
-    subs_.clear();
-    names_.clear();
+    pending_.clear();
     return answer;
 }
 

@@ -11,6 +11,7 @@
 
 #include "fs/DirReader.h"
 #include "fs/FolderStack.h"
+#include "fs/PendingFolders.h"
 
 namespace voidbroom {
 
@@ -55,17 +56,11 @@ private:
     struct KeyHash {
         std::size_t operator()(const Key& k) const { return k.nameHash ^ (k.inode * 0x9e3779b97f4a7c15ULL); }
     };
-    struct Sub {
-        std::size_t nameOffset;
-        std::size_t nameLength;
-        ino_t inode;
-    };
     struct Frame {
         Key key;
         std::size_t first;
         std::size_t next;
         std::size_t end;
-        std::size_t namesLength;
     };
     enum class Step { Done, Pending };
 
@@ -82,8 +77,7 @@ private:
     DirReader reader_;
     FolderStack stack_;
     std::vector<Frame> frames_;
-    std::vector<Sub> subs_;
-    std::string names_;
+    PendingFolders pending_;
     std::string name_;
     std::size_t opens_ = 0;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 
+#include "app/Throttle.h"
 #include "log/LogWriter.h"
 #include "results/ListingPump.h"
 
@@ -26,7 +26,7 @@ public:
 private:
     Form1& form_;
     ListingPump pump_;
-    QElapsedTimer sinceShown_;
+    Throttle captionDue_;
     QString caption_;
     qsizetype dotsShown_ = 0;
     qsizetype dots_ = 0;

@@ -1,27 +1,20 @@
 // The Delete selected command of the main window.
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 
 #include "app/Form1.h"
+#include "app/Throttle.h"
 #include "results/ResultListView.h"
 #include "scan/ResultEntry.h"
 
 namespace voidbroom {
-namespace {
-// The list is redrawn after each deletion, but at most this often: deleting many small
-// folders must not wait for the screen.
-constexpr qint64 kRepaintIntervalNs = 10'000'000;
-}  // namespace
-
 // Deletes the folder of every selected entry, from the last entry to the first, and takes
 // each deleted folder's entry out of the list. It stops at the first folder that cannot be
 // deleted, whose entry stays listed and selected; what was deleted before stays deleted.
 void Form1::cmdDel_Click() {
     const std::size_t count = List1->ListCount();
-    QElapsedTimer sinceRepaint;
-    sinceRepaint.start();
+    Throttle repaintDue;  // after each deletion, but deleting small folders must not wait for the screen
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::string failedPath;
     QString reason;
@@ -37,10 +30,7 @@ void Form1::cmdDel_Click() {
             break;
         }
         List1->RemoveItem(i);
-        if (sinceRepaint.nsecsElapsed() >= kRepaintIntervalNs) {
-            List1->Refresh();
-            sinceRepaint.start();
-        }
+        if (repaintDue.due()) List1->Refresh();
     }
     List1->Refresh();
     QApplication::restoreOverrideCursor();

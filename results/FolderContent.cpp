@@ -41,10 +41,10 @@ void FolderContentLister::CollectFolderContent(const std::string& folderPath,
 // a scan), it cannot make this level go on with a different subfolder.
 bool FolderContentLister::listNext(std::string& text, const ContentYield& yield) {
     Frame& frame = frames_.back();
-    const Sub sub = subs_[frame.next++];
+    const std::size_t sub = frame.next++;
     const std::size_t pathLength = frame.pathLength;
     if (yield && !yield()) return false;
-    name_.assign(names_, sub.nameOffset, sub.nameLength);
+    name_.assign(pending_.name(sub));
     text += kFolderLine;
     text += name_;
     text += kLineEnd;
@@ -60,12 +60,10 @@ bool FolderContentLister::listNext(std::string& text, const ContentYield& yield)
 }
 
 void FolderContentLister::enter(Fd fd, std::string& text, bool isStart) {
-    const std::size_t first = subs_.size();
-    const std::size_t namesLength = names_.size();
+    const std::size_t first = pending_.size();
     const int error = reader_.forEach(fd.get(), [&](const DirEntry& entry) {
         if (entry.isFolder) {
-            subs_.push_back(Sub{names_.size(), entry.name.size()});
-            names_.append(entry.name);
+            pending_.add(entry.name, entry.inode);
         } else {
             text += kFileLine;
             text += entry.name;
@@ -74,8 +72,8 @@ void FolderContentLister::enter(Fd fd, std::string& text, bool isStart) {
         return true;
     });
     if (error != 0) throw FsError(path_, std::strerror(error));
-    if (subs_.size() == first) return;  // nothing to enter: the folder is done
-    frames_.push_back(Frame{first, first, subs_.size(), namesLength, path_.size()});
+    if (pending_.size() == first) return;  // nothing to enter: the folder is done
+    frames_.push_back(Frame{first, first, pending_.size(), path_.size()});
     if (isStart)
         stack_.start(std::move(fd));
     else
@@ -83,16 +81,14 @@ void FolderContentLister::enter(Fd fd, std::string& text, bool isStart) {
 }
 
 void FolderContentLister::leave() {
-    subs_.resize(frames_.back().first);
-    names_.resize(frames_.back().namesLength);
+    pending_.truncate(frames_.back().first);
     frames_.pop_back();
     stack_.pop();
 }
 
 void FolderContentLister::reset() {
     frames_.clear();
-    subs_.clear();
-    names_.clear();
+    pending_.clear();
     stack_.clear();
 }
 

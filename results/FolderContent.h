@@ -7,6 +7,7 @@
 
 #include "fs/DirReader.h"
 #include "fs/FolderStack.h"
+#include "fs/PendingFolders.h"
 
 namespace voidbroom {
 
@@ -33,15 +34,10 @@ public:
                               const ContentYield& yield);
 
 private:
-    struct Sub {
-        std::size_t nameOffset;
-        std::size_t nameLength;
-    };
     struct Frame {
-        std::size_t first;  // this folder's subfolders are subs_[first, end)
+        std::size_t first;  // this folder's subfolders are pending_[first, end)
         std::size_t next;
         std::size_t end;
-        std::size_t namesLength;
         std::size_t pathLength;
     };
 
@@ -55,8 +51,7 @@ private:
     DirReader reader_;
     FolderStack stack_;
     std::vector<Frame> frames_;
-    std::vector<Sub> subs_;
-    std::string names_;
+    PendingFolders pending_;
     std::string name_;
     std::string path_;
 };

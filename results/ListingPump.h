@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "app/Throttle.h"
 #include <functional>
 
 namespace voidbroom {
@@ -23,7 +23,7 @@ public:
 
 private:
     Form1& form_;
-    QElapsedTimer sincePump_;
+    Throttle pumpDue_;
 };
 
 }  // namespace voidbroom

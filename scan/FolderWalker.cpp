@@ -35,8 +35,7 @@ WalkCounters FolderWalker::counters() const {
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath) {
     frames_.clear();
-    subs_.clear();
-    names_.clear();
+    pending_.clear();
     stack_.clear();
     queue_.clear();
     queueHead_ = 0;
@@ -63,16 +62,16 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath) {
 // One visit of the next subfolder of `frame`'s folder. After a stop the remaining visits
 // still yield, then end without examining anything.
 void FolderWalker::visitNext(Frame& frame) {
-    const Sub sub = subs_[frame.next++];
+    const std::size_t sub = frame.next++;
     host_.yield();
     const int parentFd = stack_.top();
-    name_.assign(names_, sub.nameOffset, sub.nameLength);
+    name_.assign(pending_.name(sub));
     if (host_.stopRequested()) {
         // Entries found before the stop may still wait for a size that this subfolder
         // decides; answer it without visiting, as a size read would have.
         if (!queue_.empty() && frame.size == SizeAnswer::Zero) {
             const SizeAnswer size = parentFd < 0 ? SizeAnswer::Unreadable
-                                                 : probe_.sizeOf(parentFd, name_, sub.inode);
+                                                 : probe_.sizeOf(parentFd, name_, pending_.inode(sub));
             if (size != SizeAnswer::Zero) markNotZero(size);
         }
         return;
@@ -95,7 +94,7 @@ void FolderWalker::visitNext(Frame& frame) {
     if (child.status != OpenStatus::Opened && !isFolderIn(parentFd, name_)) return;
     host_.showFolder(path_);
     if (child.status != OpenStatus::Opened) return;
-    examine(std::move(child.fd), name_, sub.inode, false);
+    examine(std::move(child.fd), name_, pending_.inode(sub), false);
 }
 
 // Mode 0 never needs a size: a folder with entries is descended into whatever its size, and
@@ -108,10 +107,9 @@ void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoo
     const int mode = host_.scanMode();
     const std::optional<SizeAnswer> known =
         mode == 1 && !isRoot ? probe_.takeKnown(name, inode) : std::nullopt;
-    const std::size_t firstSub = subs_.size();
-    const std::size_t namesLength = names_.size();
+    const std::size_t firstSub = pending_.size();
     const Listed listed = readListing(fd.get(), mode != 0 && !known);
-    const std::size_t subfolders = subs_.size() - firstSub;
+    const std::size_t subfolders = pending_.size() - firstSub;
     FolderFacts facts;
     bool undecided = false;
     if (listed.readable) {
@@ -146,7 +144,7 @@ void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoo
             deliver(entry_, identityOf(fd.get()));
     }
     if (verdict.descend && subfolders > 0) {
-        frames_.push_back(Frame{firstSub, firstSub, subs_.size(), namesLength, path_.size(),
+        frames_.push_back(Frame{firstSub, firstSub, pending_.size(), path_.size(),
                                 facts.size, slot});
         if (isRoot)
             stack_.start(std::move(fd));
@@ -154,16 +152,14 @@ void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoo
             stack_.push(std::move(fd), name);
         return;
     }
-    subs_.resize(firstSub);
-    names_.resize(namesLength);
+    pending_.truncate(firstSub);
 }
 
 FolderWalker::Listed FolderWalker::readListing(int fd, bool wantLengths) {
     Listed listed;
     const int error = reader_.forEach(fd, [&](const DirEntry& entry) {
         if (entry.isFolder) {
-            subs_.push_back(Sub{names_.size(), entry.name.size(), entry.inode});
-            names_.append(entry.name);
+            pending_.add(entry.name, entry.inode);
             return true;
         }
         ++listed.files;
@@ -177,9 +173,8 @@ FolderWalker::Listed FolderWalker::readListing(int fd, bool wantLengths) {
 }
 
 SizeAnswer FolderWalker::probeSubfolders(int fd, std::size_t firstSub) {
-    for (std::size_t i = firstSub; i < subs_.size(); ++i) {
-        const std::string_view name(names_.data() + subs_[i].nameOffset, subs_[i].nameLength);
-        const SizeAnswer answer = probe_.sizeOf(fd, name, subs_[i].inode);
+    for (std::size_t i = firstSub; i < pending_.size(); ++i) {
+        const SizeAnswer answer = probe_.sizeOf(fd, pending_.name(i), pending_.inode(i));
         if (answer != SizeAnswer::Zero) return answer;
     }
     return SizeAnswer::Zero;
@@ -189,8 +184,7 @@ void FolderWalker::leave() {
     const Frame& frame = frames_.back();
     // Everything below was zero-size: so is this folder, and its waiting entry goes.
     if (frame.slot != kNoSlot) settle(frame.slot, false);
-    subs_.resize(frame.first);
-    names_.resize(frame.namesLength);
+    pending_.truncate(frame.first);
     frames_.pop_back();
     stack_.pop();
 }

@@ -8,6 +8,7 @@
 
 #include "fs/DirReader.h"
 #include "fs/FolderStack.h"
+#include "fs/PendingFolders.h"
 #include "fs/ZeroSizeProbe.h"
 #include "scan/Classification.h"
 #include "scan/ScanHost.h"
@@ -44,17 +45,11 @@ public:
     WalkCounters counters() const;
 
 private:
-    struct Sub {
-        std::size_t nameOffset;
-        std::size_t nameLength;
-        ino_t inode;
-    };
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
     struct Frame {
-        std::size_t first;  // this folder's subfolders are subs_[first, end)
+        std::size_t first;  // this folder's subfolders are pending_[first, end)
         std::size_t next;
         std::size_t end;
-        std::size_t namesLength;
         std::size_t pathLength;
         SizeAnswer size;   // in mode 2, Zero while nothing found below says otherwise
         std::size_t slot;  // queue_ slot of the folder's entry while its size is undecided
@@ -90,8 +85,7 @@ private:
     ZeroSizeProbe probe_;
     FolderStack stack_;
     std::vector<Frame> frames_;
-    std::vector<Sub> subs_;
-    std::string names_;
+    PendingFolders pending_;
     std::string name_;
     std::string path_;
     std::string entry_;

@@ -7,19 +7,13 @@
 #include "results/ResultListView.h"
 
 namespace voidbroom {
-namespace {
-// Long enough that pumping costs nothing next to the walk, short enough to feel immediate.
-constexpr qint64 kPumpIntervalNs = 10'000'000;
-}  // namespace
-
 WindowScanHost::WindowScanHost(Form1& form) : form_(form) {}
 
 void WindowScanHost::yield() {
     if (form_.scanYieldHook) form_.scanYieldHook();
-    if (sincePump_.isValid() && sincePump_.nsecsElapsed() < kPumpIntervalNs) return;
+    if (!pumpDue_.due()) return;
     show();
     QCoreApplication::processEvents();
-    sincePump_.start();
 }
 
 bool WindowScanHost::stopRequested() { return form_.StopRequested; }

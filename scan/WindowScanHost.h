@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <functional>
 #include <string>
 
+#include "app/Throttle.h"
 #include "scan/ScanHost.h"
 
 namespace voidbroom {
@@ -32,7 +32,7 @@ private:
     void show();
 
     Form1& form_;
-    QElapsedTimer sincePump_;
+    Throttle pumpDue_;
     std::string caption_;
     bool captionChanged_ = false;
     bool entriesAdded_ = false;
