@@ -20,27 +20,21 @@ public:
     }
     bool stopRequested() override { return stop; }
     void showFolder(const std::string& path) override { captions.push_back(path); }
-    void addEntry(const std::string& entry, const FolderIdentity& folder) override {
-        entries.push_back(entry);
-        identities.push_back(folder);
-    }
+    void addEntry(const std::string& entry, const FolderIdentity&) override { entries.push_back(entry); }
     int scanMode() override { return mode; }
 
     int mode;
     bool stop = false;
     int yields = 0;
     std::function<void(int)> onYield;
-    std::vector<std::string> entries;
-    std::vector<FolderIdentity> identities;
-    std::vector<std::string> captions;
+    std::vector<std::string> entries, captions;
 };
 
-// Walks `rootPath` in `mode` and returns the entries.
-inline std::vector<std::string> scanEntries(const std::string& rootPath, int mode) {
+// Walks `rootPath` in `mode` and returns the host, with what the walk reported.
+inline RecordingHost walk(const std::string& rootPath, int mode) {
     RecordingHost host(mode);
-    FolderWalker walker(host);
-    walker.ScanFolder(rootPath);
-    return host.entries;
+    FolderWalker(host).ScanFolder(rootPath);
+    return host;
 }
 
 }  // namespace voidbroom::test
