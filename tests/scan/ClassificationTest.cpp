@@ -7,7 +7,6 @@
 
 #include <array>
 
-#include "tests/support/Compare.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tests/support/Compare.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 
@@ -50,8 +49,8 @@ TEST(FolderWalker, FolderRemovedOrReplacedByALinkBeforeItsVisitIsSkippedWithItsS
             };
             FolderWalker(host).ScanFolder(tree.rootPath());
             ASSERT_TRUE(changed);
-            EXPECT_TRUE(test::sameLines({}, host.entries)) << "mode " << mode;
-            EXPECT_TRUE(test::sameLines({tree.rootPath(), tree.path("A")}, host.captions));
+            EXPECT_EQ(host.entries, Lines{}) << "mode " << mode;
+            EXPECT_EQ(host.captions, (Lines{tree.rootPath(), tree.path("A")}));
             EXPECT_EQ(host.yields, 3) << "root, A and B each yield once, nothing below B";
         }
     }
@@ -69,7 +68,7 @@ TEST(FolderWalker, LinksAndFifosAreFilesAndNamesAreListedByteExact) {
         plain};
     for (int mode = 0; mode <= 2; ++mode) {
         const auto host = test::walk(tree.rootPath(), mode);
-        EXPECT_TRUE(test::sameLines(sorted(expected[mode]), sorted(host.entries))) << mode;
+        EXPECT_EQ(sorted(host.entries), sorted(expected[mode])) << mode;
         for (const std::string& caption : host.captions) EXPECT_EQ(caption.find("toB"), std::string::npos);
     }
 }
@@ -92,8 +91,8 @@ TEST(FolderWalker, AMountPointInsideTheTreeIsNeverEntered) {
                                                Lines{"*** " + tree.path("A"), tree.path("A/E")}};
         for (int mode = 0; mode <= 2; ++mode) {
             const auto host = test::walk(tree.rootPath(), mode);
-            EXPECT_TRUE(test::sameLines(expected[mode], host.entries)) << "mode " << mode << ", bind " << bind;
-            EXPECT_TRUE(test::sameLines({tree.rootPath(), tree.path("A"), tree.path("A/E")}, sorted(host.captions)));
+            EXPECT_EQ(host.entries, expected[mode]) << "mode " << mode << ", bind " << bind;
+            EXPECT_EQ(sorted(host.captions), (Lines{tree.rootPath(), tree.path("A"), tree.path("A/E")}));
         }
     }
 }

@@ -3,13 +3,14 @@
 // it is obviously right. Both list folders with getdents (readdir here), from offset 0 of an
 // unchanged folder, so they meet children in the same order and whole outputs compare as-is.
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <random>
 
-#include "tests/support/Compare.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 
@@ -42,19 +43,19 @@ std::string join(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Records entries, captions and yields in a RecordingHost, for comparison with the real walk.
-class ReferenceWalk {
-public:
-    ReferenceWalk(int mode, int stopAt) : mode_(mode), stopAt_(stopAt) {}
+// The reference walk in `mode`, stopped at yield `stopAt` (0: never), recorded as a host would.
+struct ReferenceWalk {
+    int mode, stopAt;
+    dev_t device = 0;
+    bool stopped = false;
+    test::RecordingHost run;
 
-    test::RecordingHost walk(const std::string& rootPath) {
+    ReferenceWalk(const std::string& rootPath, int mode, int stopAt = 0) : mode(mode), stopAt(stopAt) {
         struct stat st;
-        if (lstat(rootPath.c_str(), &st) == 0) device_ = st.st_dev;
+        if (lstat(rootPath.c_str(), &st) == 0) device = st.st_dev;
         visit(rootPath);
-        return run_;
     }
 
-private:
     // The total size; nullopt when any part of the tree cannot be read, another file system
     // included. Links count with their own length.
     std::optional<std::uint64_t> totalSize(const std::string& path) {
@@ -64,11 +65,9 @@ private:
         for (const Child& child : *children) {
             struct stat st;
             if (lstat(join(path, child.name).c_str(), &st) != 0) return std::nullopt;
-            if (!child.folder) {
-                total += static_cast<std::uint64_t>(st.st_size);
-                continue;
-            }
-            const auto size = st.st_dev == device_ ? totalSize(join(path, child.name)) : std::nullopt;
+            const auto size = !child.folder ? std::optional<std::uint64_t>(st.st_size)
+                              : st.st_dev == device ? totalSize(join(path, child.name))
+                                                    : std::nullopt;
             if (!size) return std::nullopt;
             total += *size;
         }
@@ -76,34 +75,23 @@ private:
     }
 
     void visit(const std::string& path) {
-        if (++run_.yields == stopAt_ || stopped_) {
-            stopped_ = true;
+        if (++run.yields == stopAt || stopped) {
+            stopped = true;
             return;
         }
         struct stat st;  // a folder that is not there, cannot be seen, or is a mount point ends the visit
-        if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_dev != device_) return;
-        run_.captions.push_back(path);
+        if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_dev != device) return;
+        run.captions.push_back(path);
         const auto children = listFolder(path);
         if (!children) return;
         const auto size = totalSize(path);
-        std::size_t files = 0;
-        for (const Child& child : *children) files += !child.folder;
-        if (size && *size == 0) {
-            if (children->empty() || mode_ == 1) {
-                run_.entries.push_back(children->empty() ? path : "*** " + path);
-                return;
-            }
-        } else if (files == 0 && mode_ == 2) {
-            run_.entries.push_back("*** " + path);
-        }
+        const bool files = std::any_of(children->begin(), children->end(), [](const Child& c) { return !c.folder; });
+        if (size == 0u && (children->empty() || mode == 1))
+            return run.entries.push_back(children->empty() ? path : "*** " + path);
+        if (size != 0u && !files && mode == 2) run.entries.push_back("*** " + path);
         for (const Child& child : *children)
             if (child.folder) visit(join(path, child.name));
     }
-
-    int mode_, stopAt_;
-    bool stopped_ = false;
-    dev_t device_ = 0;
-    test::RecordingHost run_;
 };
 
 // A small pseudo-random tree (about 25 folders), mostly of the things that decide a class;
@@ -139,7 +127,7 @@ std::vector<std::string> randomTree(std::mt19937& random, test::TempTree& tree, 
 // What differs between the walk under test, stopped from its host at yield `stopAt` (0:
 // never), and the reference: entries, captions and yields ("" when nothing).
 std::string differenceFromTheReference(const std::string& rootPath, int mode, int stopAt = 0) {
-    const test::RecordingHost expected = ReferenceWalk(mode, stopAt).walk(rootPath);
+    const test::RecordingHost expected = ReferenceWalk(rootPath, mode, stopAt).run;
     test::RecordingHost host(mode);
     host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
     FolderWalker(host).ScanFolder(rootPath);
@@ -165,7 +153,7 @@ TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYield) 
         }
         ASSERT_EQ(test::runUnprivileged([&] {
                       for (int mode = 0; mode <= 2; ++mode) {
-                          const int visits = seed <= 24 ? ReferenceWalk(mode, 0).walk(tree.rootPath()).yields : 0;
+                          const int visits = seed <= 24 ? ReferenceWalk(tree.rootPath(), mode).run.yields : 0;
                           for (int stopAt = 0; stopAt <= visits; ++stopAt) {
                               const std::string difference = differenceFromTheReference(tree.rootPath(), mode, stopAt);
                               if (difference.empty()) continue;
@@ -189,7 +177,7 @@ TEST(ReferenceWalk, FolderListedInSeveralReadsGivesTheReferenceEntries) {
         tree.add(i % 97 == 0 ? name + "/f:1" : i % 7 == 0 ? name + "/z:0" : name + "/");
     }
     for (int mode = 0; mode <= 2; ++mode) {
-        EXPECT_GE(ReferenceWalk(mode, 0).walk(tree.rootPath()).entries.size(), 2000u);
+        EXPECT_GE(ReferenceWalk(tree.rootPath(), mode).run.entries.size(), 2000u);
         EXPECT_EQ(differenceFromTheReference(tree.rootPath(), mode), "") << "mode " << mode;
     }
 }

@@ -129,11 +129,6 @@ int runUnprivileged(const std::function<int()>& body) {
     });
 }
 
-void giveTreeTo(const TempTree& tree, unsigned uid) {
-    const std::string cmd = "chown -R " + std::to_string(uid) + " " + shellQuoted(tree.root());
-    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("chown failed: " + tree.root());
-}
-
 bool mountTmpfs(const std::string& folder, std::string& why) {
     if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0) return true;
     why = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);

@@ -48,8 +48,6 @@ int runInChild(const std::function<int()>& body);
 // Runs `body` with the privileges of "nobody", so that permissions bite even when the tests
 // run as root: in a child when this process is root, else in this process.
 int runUnprivileged(const std::function<int()>& body);
-// Makes the whole tree belong to `uid`, so that an unprivileged child may change it.
-void giveTreeTo(const TempTree& tree, unsigned uid);
 
 // Mounts a small tmpfs at `folder`; false (with the reason in `why`) when this process may
 // not mount. unmount() undoes it.
