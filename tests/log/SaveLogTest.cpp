@@ -1,22 +1,18 @@
 // The Save Log command, driven offscreen: the log's bytes after real scans, the window while
 // and after it saves, and saves that fail. The result list's order is the walk's, which is the
 // file system's: expected logs are built in the list's own order from each entry's group.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 
 #include "app/ClickableLabel.h"
-#include "app/Form1.h"
 #include "results/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
@@ -180,12 +176,7 @@ TEST_F(SaveLogTest, AFullDiskIsReportedAndLeavesTheEarlierLog) {
     if (!test::mountTmpfs(logs.path("full"), why)) GTEST_SKIP() << why;
     const test::MountedAt mounted{logs.path("full")};
     logs.add("full/log.txt:16");
-    const int filler = open(logs.path("full/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_GE(filler, 0);
-    const std::string block(4096, 'x');
-    while (write(filler, block.data(), block.size()) > 0) {
-    }
-    close(filler);
+    std::ofstream(logs.path("full/filler")) << std::string(2 << 20, 'x');  // twice what it holds
     EXPECT_EQ(failedSave(logs.path("full/log.txt"), "it could not be written: No space left on device"), "");
 }
 

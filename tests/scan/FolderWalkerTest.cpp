@@ -1,6 +1,5 @@
-// The walk on trees that go wrong in real life: folders that change under it, links, odd
-// names, other file systems, depth. Where a folder holds several subfolders their order is
-// the file system's, and the test compares sorted lines; it says so.
+// The walk on trees that go wrong in real life: folders that change under it, other file
+// systems, depth. (Links, FIFOs and odd names are in the reference walk's random trees.)
 #include <sys/mount.h>
 #include <sys/resource.h>
 
@@ -53,23 +52,6 @@ TEST(FolderWalker, FolderRemovedOrReplacedByALinkBeforeItsVisitIsSkippedWithItsS
             EXPECT_EQ(host.captions, (Lines{tree.rootPath(), tree.path("A")}));
             EXPECT_EQ(host.yields, 3) << "root, A and B each yield once, nothing below B";
         }
-    }
-}
-
-// A link counts as a file with its own length, whatever it points to, and is never followed;
-// a FIFO is a file of length 0. Entries hold the names' bytes as the file system has them.
-TEST(FolderWalker, LinksAndFifosAreFilesAndNamesAreListedByteExact) {
-    test::TempTree tree({"x:1", "A/toB -> ../B", "B/C/", "L/loop -> loop", "P/pipe|", "\xff\xfe/",
-                         "new\nline/", "\x80/\xc3(:0"});
-    const Lines plain = {tree.path("B/C"), tree.path("\xff\xfe"), tree.path("new\nline")};
-    const std::array<Lines, 3> expected = {
-        plain, {"*** " + tree.path("P"), "*** " + tree.path("B"), tree.path("\xff\xfe"),
-                tree.path("new\nline"), "*** " + tree.path("\x80")},
-        plain};
-    for (int mode = 0; mode <= 2; ++mode) {
-        const auto host = test::walk(tree.rootPath(), mode);
-        EXPECT_EQ(sorted(host.entries), sorted(expected[mode])) << mode;
-        for (const std::string& caption : host.captions) EXPECT_EQ(caption.find("toB"), std::string::npos);
     }
 }
 

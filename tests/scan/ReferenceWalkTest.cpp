@@ -101,7 +101,9 @@ std::vector<std::string> randomTree(std::mt19937& random, test::TempTree& tree, 
     const auto next = [&](unsigned n) { return static_cast<unsigned>(random() % n); };
     std::vector<std::string> folders;
     for (unsigned i = 0, children = depth == 0 ? 3 + next(5) : next(5); i < children; ++i) {
-        const std::string name = at + (next(6) == 0 ? ".n" : "n") + std::to_string(i);
+        // Hidden names, and names that are not UTF-8 or hold a line break, now and then.
+        static const char* const kNames[] = {".n", "\xff\xfen", "new\nline", "n", "n", "n", "n", "n"};
+        const std::string name = at + kNames[next(8)] + std::to_string(i);
         // Kinds by weight: empty folders, zero-length files, 1-byte files, a FIFO, a link
         // (to the folder holding it, or a loop), chains of empty folders, filled folders.
         const unsigned kind = next(depth < 4 ? 19 : 10);

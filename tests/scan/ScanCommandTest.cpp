@@ -28,9 +28,8 @@ std::string readAll(std::FILE* file) {
 }
 
 // Runs the command with `args`; its output goes to `out` when given, else it is captured.
-Outcome run(std::vector<std::string> args, std::FILE* out = nullptr) {
-    args.insert(args.begin(), "voidbroom-scan");
-    std::vector<const char*> argv;
+Outcome run(const std::vector<std::string>& args, std::FILE* out = nullptr) {
+    std::vector<const char*> argv{"voidbroom-scan"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::FILE* captured = std::tmpfile();
     std::FILE* err = std::tmpfile();

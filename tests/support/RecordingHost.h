@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,22 +40,17 @@ inline RecordingHost walk(const std::string& rootPath, int mode) {
     return host;
 }
 
-// Where two lists of lines first differ, with a few lines of each from there on ("" when
-// they are equal); a very long line (a deep path) is shown by its ends and its length. Also
-// for child processes, which report on stderr.
+// "" when the lists are equal; else where they first differ, and their lengths. A long line
+// (a deep path) is shown by its last 150 bytes. Also for child processes, which print it.
 inline std::string lineDifference(const Lines& expected, const Lines& actual) {
     if (expected == actual) return {};
-    const auto shown = [](const std::string& line) {
-        if (line.size() <= 200) return line;
-        return line.substr(0, 100) + "[..." + std::to_string(line.size()) + " bytes...]" + line.substr(line.size() - 60);
+    const auto [e, a] = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const auto shown = [](auto at, const Lines& lines) {
+        return at == lines.end() ? "(none)" : at->size() <= 150 ? *at : "..." + at->substr(at->size() - 150);
     };
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-    std::string text = "first difference at line " + std::to_string(at) + " (expected " +
-                       std::to_string(expected.size()) + " lines, got " + std::to_string(actual.size()) + ")\n";
-    for (std::size_t i = at; i < at + 4 && i < expected.size(); ++i) text += "  - " + shown(expected[i]) + "\n";
-    for (std::size_t i = at; i < at + 4 && i < actual.size(); ++i) text += "  + " + shown(actual[i]) + "\n";
-    return text;
+    return "first difference at line " + std::to_string(e - expected.begin()) + " of " +
+           std::to_string(expected.size()) + " expected, " + std::to_string(actual.size()) + " got:\n  - " +
+           shown(e, expected) + "\n  + " + shown(a, actual) + "\n";
 }
 
 }  // namespace voidbroom::test

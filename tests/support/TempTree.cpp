@@ -14,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace voidbroom::test {
@@ -22,11 +22,6 @@ namespace {
 
 void check(bool ok, const std::string& what) {
     if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void makeParents(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
 }
 
 void writeBytes(int folder, const std::string& name, long bytes) {
@@ -72,7 +67,7 @@ void TempTree::add(const std::string& item) {
     if (arrow == std::string::npos && !fifo && colon == std::string::npos)
         throw std::invalid_argument("file without length: " + item);
     const std::string at = path(item.substr(0, arrow != std::string::npos ? arrow : fifo ? item.size() - 1 : colon));
-    makeParents(at);
+    std::filesystem::create_directories(std::filesystem::path(at).parent_path());
     if (arrow != std::string::npos)
         check(symlink(item.substr(arrow + 4).c_str(), at.c_str()) == 0, "symlink " + at);
     else if (fifo)
@@ -98,9 +93,7 @@ void TempTree::addChain(const std::string& relative, int depth, const std::strin
 
 std::string contentOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
