@@ -19,11 +19,7 @@ namespace {
 
 using Form1Test = test::WindowTest;
 
-// The seven command buttons, in the order Scan, Stop, Select All, Delete, Select All Empty,
-// Save Log, Exit, and the three panels, as strings of 0 and 1.
-std::string buttons(const Form1& f, bool (QWidget::*property)() const) {
-    return test::states({f.cmdScan, f.cmdStop, f.cmdSelAll, f.cmdDel, f.cmdSelEmpty, f.cmdSaveLog, f.cmdExit}, property);
-}
+// The three panels: scanner, save and exit, about.
 std::string panels(const Form1& f) { return test::states({f.frameScanner, f.frameSE, f.frameAbout}, &QWidget::isVisible); }
 
 TEST_F(Form1Test, FirstDisplayShowsTheScannerPanelWithOnlyScanAndExitEnabled) {
@@ -39,12 +35,10 @@ TEST_F(Form1Test, FirstDisplayShowsTheScannerPanelWithOnlyScanAndExitEnabled) {
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     EXPECT_EQ(form->Text1->text().toStdString(),
               home.empty() ? "voidbroom-log.txt" : home + (home.ends_with("/") ? "" : "/") + "voidbroom-log.txt");
-    EXPECT_EQ(buttons(*form, &QWidget::isVisible), "1111100");
-    EXPECT_EQ(buttons(*form, &QWidget::isEnabled), "1000001");
+    EXPECT_EQ(buttons(&QWidget::isVisible), "1111100");
+    EXPECT_EQ(buttons(&QWidget::isEnabled), "1000001");
     EXPECT_FALSE(form->testAttribute(Qt::WA_SetCursor));
     EXPECT_FALSE(form->StopRequested || form->SavingLog);
-    EXPECT_EQ(form->Label2->text(), "Voidbroom  1.3");
-    EXPECT_EQ(form->size(), QSize(441, 471));
 }
 
 // Picture or label: the same panel and buttons; choosing the panel shown changes nothing, and
@@ -59,10 +53,10 @@ TEST_F(Form1Test, EachPanelShowsItsOwnButtonsWhetherPictureOrLabelIsClicked) {
         for (ClickableLabel* clicked : {picture, label, label}) {
             emit clicked->clicked();
             EXPECT_EQ(panels(*form), panelsShown);
-            EXPECT_EQ(buttons(*form, &QWidget::isVisible), buttonsShown);
+            EXPECT_EQ(buttons(&QWidget::isVisible), buttonsShown);
         }
     }
-    EXPECT_EQ(buttons(*form, &QWidget::isEnabled), "1000001");
+    EXPECT_EQ(buttons(&QWidget::isEnabled), "1000001");
 }
 
 // The controls that Tab reaches from the first visible one, in order, as far as the first repeat.

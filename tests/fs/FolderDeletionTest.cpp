@@ -12,10 +12,7 @@
 namespace voidbroom {
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
+using test::exists;
 
 // The check of an entry for the folder now at `path`: plain (to go only while empty) or marked.
 DeleteCheck checkOf(const std::string& path, bool plain = false) {
@@ -35,8 +32,6 @@ std::string tryDelete(const std::string& path, const DeleteCheck& check,
     }
     return {};
 }
-
-void removeAll(const std::string& path) { ASSERT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
 
 TEST(FolderDeletion, APlainEntryGoesOnlyWhileStillEmptyAndStillTheSameFolder) {
     test::TempTree tree({"empty/", "filled/", "replaced/"});
@@ -71,7 +66,7 @@ TEST(FolderDeletion, AMarkedEntryGoesWithEverythingInItButNothingALinkPointsTo) 
 TEST(FolderDeletion, AListedFolderReplacedByALinkIsNotFollowed) {
     test::TempTree tree({"canary/precious.txt:3", "m/zero:0"});
     const DeleteCheck atScan = checkOf(tree.path("m"));
-    removeAll(tree.path("m"));
+    std::filesystem::remove_all(tree.path("m"));
     tree.add("m -> canary");
     EXPECT_NE(tryDelete(tree.path("m"), atScan), "");
     EXPECT_TRUE(exists(tree.path("canary/precious.txt")));
@@ -84,7 +79,7 @@ TEST(FolderDeletion, ASubfolderSwappedForALinkDuringTheDeletionIsRemovedAsALink)
     const auto swap = [&](const std::string& path) {
         if (path != tree.path("m/s")) return;
         ++swaps;
-        removeAll(path);
+        std::filesystem::remove_all(path);
         ASSERT_EQ(symlink(tree.path("canary").c_str(), path.c_str()), 0);
     };
     EXPECT_EQ(tryDelete(tree.path("m"), checkOf(tree.path("m")), swap), "");

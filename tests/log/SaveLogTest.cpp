@@ -41,10 +41,7 @@ struct SaveLogTest : test::WindowTest {
     std::string expectedLog(const Groups& groups) const {
         std::string log = " Empty folders log\r\n";
         EXPECT_EQ(form->List1->ListCount(), groups.size());
-        for (const std::string& entry : entries()) {
-            EXPECT_TRUE(groups.contains(entry)) << "unexpected entry " << entry;
-            if (groups.contains(entry)) log += groups.at(entry);
-        }
+        for (const std::string& entry : entries()) log += groups.contains(entry) ? groups.at(entry) : "?? " + entry;
         return log;
     }
     std::pair<std::string, std::string> plain(const std::string& folder) const {

@@ -1,12 +1,7 @@
 // The Delete, Select All and Select All Empty commands of the main window, on a test drive.
 // The deletion's own safety checks are the folder deletion's tests.
-#include <sys/stat.h>
-
-#include <gtest/gtest.h>
-
 #include <QPushButton>
 
-#include "app/Form1.h"
 #include "results/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
@@ -14,10 +9,7 @@
 namespace voidbroom {
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
+using test::exists;
 
 // In mode 2: a, A/E, c plain; A and Z (no files of their own) marked, each listed before the
 // folders beneath it.

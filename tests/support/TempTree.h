@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ private:
     std::string root_;
 };
 
+// Whether anything is at `path`, a link (even a dangling one) included.
+inline bool exists(const std::string& path) {
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
 // The whole content of a file ("" when it cannot be read), and the sorted names in a folder.
 std::string contentOf(const std::string& path);
 std::vector<std::string> namesIn(const std::string& folder);

@@ -52,12 +52,15 @@ struct WindowTest : ::testing::Test {
     // The result list's entries, and the index of `entry` (-1 when it is not listed).
     std::vector<std::string> entries() const;
     long indexOf(const std::string& entry) const;
+    // The seven command buttons (Scan, Stop, Select All, Delete, Select All Empty, Save Log,
+    // Exit): '1' where `property` (QWidget::isEnabled, QWidget::isVisible) holds, else '0'.
+    std::string buttons(bool (QWidget::*property)() const) const;
 
     TestDrive drive;
     std::unique_ptr<Form1> form;
 };
 
-// For each widget, '1' where `property` (QWidget::isEnabled, QWidget::isVisible) holds, else '0'.
+// For each widget, '1' where `property` holds, else '0'.
 std::string states(std::initializer_list<const QWidget*> widgets, bool (QWidget::*property)() const);
 
 }  // namespace voidbroom::test
