@@ -92,6 +92,7 @@ void TempTree::addChain(const std::string& relative, int depth, const std::strin
 }
 
 std::string contentOf(const std::string& path) {
+    if (!std::filesystem::is_regular_file(path)) return {};
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
