@@ -11,56 +11,43 @@ ResultList listOf(const std::vector<std::string>& texts) {
     return list;
 }
 
-std::string selection(const ResultList& list) {
-    std::string out;
-    for (std::size_t i = 0; i < list.count(); ++i) out += list.selected(i) ? '1' : '0';
-    return out;
+// Each entry's text, then its selection as 0 or 1.
+std::string shown(const ResultList& list) {
+    std::string texts, selection;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        texts += list.at(i).text;
+        selection += list.selected(i) ? '1' : '0';
+    }
+    return texts + " " + selection;
 }
 
-TEST(Selection, SelectAllEmptyTakesExactlyThePlainEntriesWhateverWasSelected) {
-    // "***x" counts as marked, as every reader tells marked entries by the first three characters.
-    ResultList list = listOf({"/a", "*** /b", "/c", "*** /d", "**/e", "***x"});
+// "***x" counts as marked, as every reader tells marked entries by the first three characters.
+TEST(Selection, SelectAllEmptyTakesExactlyThePlainEntriesAndNeitherCommandMovesTheCurrentEntry) {
+    ResultList list = listOf({"a", "*** b", "c", "*** d", "**e", "***x"});
     list.setSelected(1, true);  // marked entries selected by hand
     list.setSelected(3, true);
     list.setCurrent(3);
     selectAllEmpty(list);
-    EXPECT_EQ(selection(list), "101010");
-    EXPECT_EQ(list.current(), 3);
+    EXPECT_EQ(shown(list), "a*** bc*** d**e***x 101010");
     selectAll(list);
-    EXPECT_EQ(selection(list), "111111");
+    EXPECT_EQ(shown(list), "a*** bc*** d**e***x 111111");
     EXPECT_EQ(list.current(), 3);
-    selectAllEmpty(list);
-    EXPECT_EQ(selection(list), "101010");
-}
-
-TEST(Selection, AnEmptyListStaysAsItWas) {
-    ResultList list;
-    list.setCurrent(-1);
-    selectAll(list);
-    selectAllEmpty(list);
-    EXPECT_EQ(list.count(), 0u);
-    EXPECT_EQ(list.current(), -1);
 }
 
 // Removing from the last entry towards the first, as the deletion does, keeps every entry
-// still to be visited at its index, and the current entry follows its entry.
-TEST(ResultList, RemovalsFromTheEndKeepOrderSelectionAndCurrentEntry) {
+// still to be visited at its index, and the current entry follows its entry. The first
+// removal meets an empty gap.
+TEST(ResultList, RemovalsKeepOrderSelectionAndCurrentEntry) {
     ResultList list = listOf({"0", "1", "2", "3", "4", "5", "6"});
     for (std::size_t i : {0u, 2u, 5u, 6u}) list.setSelected(i, true);
     list.setCurrent(4);
     for (std::size_t i = list.count(); i-- > 0;)
         if (list.selected(i) && i != 2) list.remove(i);
-    ASSERT_EQ(list.count(), 4u);
-    std::string texts;
-    for (std::size_t i = 0; i < list.count(); ++i) texts += list.at(i).text;
-    EXPECT_EQ(texts, "1234");
-    EXPECT_EQ(selection(list), "0100");
+    EXPECT_EQ(shown(list), "1234 0100");
     EXPECT_EQ(list.current(), 3) << "entry 4 moved down one place";
     list.append("7", {});  // appending after removals closes the gap first
     list.remove(0);
-    texts.clear();
-    for (std::size_t i = 0; i < list.count(); ++i) texts += list.at(i).text;
-    EXPECT_EQ(texts, "2347");
+    EXPECT_EQ(shown(list), "2347 1000");
     list.remove(2);
     EXPECT_EQ(list.current(), -1) << "the current entry itself was removed";
 }

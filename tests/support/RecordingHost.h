@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "scan/FolderWalker.h"
 
 namespace voidbroom::test {
+
+using Lines = std::vector<std::string>;
 
 // A scan host that records what the walk reports. `onYield` runs at every yield, with the
 // number of yields so far, to stop the walk or change the tree under it.
@@ -20,27 +23,34 @@ public:
     }
     bool stopRequested() override { return stop; }
     void showFolder(const std::string& path) override { captions.push_back(path); }
-    void addEntry(const std::string& entry, const FolderIdentity& folder) override {
-        entries.push_back(entry);
-        identities.push_back(folder);
-    }
+    void addEntry(const std::string& entry, const FolderIdentity&) override { entries.push_back(entry); }
     int scanMode() override { return mode; }
 
     int mode;
     bool stop = false;
     int yields = 0;
     std::function<void(int)> onYield;
-    std::vector<std::string> entries;
-    std::vector<FolderIdentity> identities;
-    std::vector<std::string> captions;
+    Lines entries, captions;
 };
 
-// Walks `rootPath` in `mode` and returns the entries.
-inline std::vector<std::string> scanEntries(const std::string& rootPath, int mode) {
+// Walks `rootPath` in `mode` and returns the host, with what the walk reported.
+inline RecordingHost walk(const std::string& rootPath, int mode) {
     RecordingHost host(mode);
-    FolderWalker walker(host);
-    walker.ScanFolder(rootPath);
-    return host.entries;
+    FolderWalker(host).ScanFolder(rootPath);
+    return host;
+}
+
+// "" when the lists are equal; else where they first differ, and their lengths. A long line
+// (a deep path) is shown by its last 150 bytes. Also for child processes, which print it.
+inline std::string lineDifference(const Lines& expected, const Lines& actual) {
+    if (expected == actual) return {};
+    const auto [e, a] = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const auto shown = [](auto at, const Lines& lines) {
+        return at == lines.end() ? "(none)" : at->size() <= 150 ? *at : "..." + at->substr(at->size() - 150);
+    };
+    return "first difference at line " + std::to_string(e - expected.begin()) + " of " +
+           std::to_string(expected.size()) + " expected, " + std::to_string(actual.size()) + " got:\n  - " +
+           shown(e, expected) + "\n  + " + shown(a, actual) + "\n";
 }
 
 }  // namespace voidbroom::test

@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace voidbroom::test {
@@ -21,9 +24,13 @@ void check(bool ok, const std::string& what) {
     if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-void makeParents(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+void writeBytes(int folder, const std::string& name, long bytes) {
+    const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    check(fd >= 0, "create " + name);
+    const std::string content(static_cast<std::size_t>(bytes), 'x');
+    const bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    close(fd);
+    check(written, "write " + name);
 }
 
 std::string shellQuoted(const std::string& path) {
@@ -44,40 +51,34 @@ TempTree::TempTree(const std::vector<std::string>& items) {
 }
 
 TempTree::~TempTree() {
-    const std::string cmd = (geteuid() == 0 ? std::string() : "chmod -R u+rwX " + shellQuoted(root_) + " 2>/dev/null; ") +
+    const std::string cmd = (geteuid() == 0 ? "" : "chmod -R u+rwX " + shellQuoted(root_) + " 2>/dev/null; ") +
                             "rm -rf --one-file-system " + shellQuoted(root_);
     if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", root_.c_str());
 }
 
 void TempTree::add(const std::string& item) {
-    if (const auto arrow = item.find(" -> "); arrow != std::string::npos) {
-        const std::string link = path(item.substr(0, arrow));
-        makeParents(link);
-        check(symlink(item.substr(arrow + 4).c_str(), link.c_str()) == 0, "symlink " + link);
-    } else if (item.ends_with("|")) {
-        const std::string fifo = path(item.substr(0, item.size() - 1));
-        makeParents(fifo);
-        check(mkfifo(fifo.c_str(), 0644) == 0, "mkfifo " + fifo);
-    } else if (item.ends_with("/")) {
+    const auto arrow = item.find(" -> ");
+    const auto colon = item.rfind(':');
+    if (arrow == std::string::npos && item.ends_with("/")) {
         std::filesystem::create_directories(path(item));
-    } else {
-        const auto colon = item.rfind(':');
-        if (colon == std::string::npos) throw std::invalid_argument("file without length: " + item);
-        const std::string file = path(item.substr(0, colon));
-        const long bytes = std::stol(item.substr(colon + 1));
-        makeParents(file);
-        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        check(fd >= 0, "create " + file);
-        const std::string content(static_cast<std::size_t>(bytes), 'x');
-        const bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-        close(fd);
-        check(written, "write " + file);
+        return;
     }
+    const bool fifo = arrow == std::string::npos && item.ends_with("|");
+    if (arrow == std::string::npos && !fifo && colon == std::string::npos)
+        throw std::invalid_argument("file without length: " + item);
+    const std::string at = path(item.substr(0, arrow != std::string::npos ? arrow : fifo ? item.size() - 1 : colon));
+    std::filesystem::create_directories(std::filesystem::path(at).parent_path());
+    if (arrow != std::string::npos)
+        check(symlink(item.substr(arrow + 4).c_str(), at.c_str()) == 0, "symlink " + at);
+    else if (fifo)
+        check(mkfifo(at.c_str(), 0644) == 0, "mkfifo " + at);
+    else
+        writeBytes(AT_FDCWD, at, std::stol(item.substr(colon + 1)));
 }
 
 void TempTree::addChain(const std::string& relative, int depth, const std::string& name,
                         const std::string& leafFile, int leafBytes) {
-    int fd = open(relative.empty() ? root_.c_str() : path(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = open(path(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     check(fd >= 0, "open " + relative);
     for (int i = 0; i < depth; ++i) {
         check(mkdirat(fd, name.c_str(), 0755) == 0 || errno == EEXIST, "mkdirat");
@@ -86,15 +87,22 @@ void TempTree::addChain(const std::string& relative, int depth, const std::strin
         check(next >= 0, "openat");
         fd = next;
     }
-    if (!leafFile.empty()) {
-        const int file = openat(fd, leafFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        check(file >= 0, "create leaf");
-        const std::string content(static_cast<std::size_t>(leafBytes), 'x');
-        const bool written = write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-        close(file);
-        check(written, "write leaf");
-    }
+    if (!leafFile.empty()) writeBytes(fd, leafFile, leafBytes);
     close(fd);
+}
+
+std::string contentOf(const std::string& path) {
+    if (!std::filesystem::is_regular_file(path)) return {};
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 int runInChild(const std::function<int()>& body) {
@@ -113,11 +121,6 @@ int runUnprivileged(const std::function<int()>& body) {
         if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) return 99;
         return body();
     });
-}
-
-void giveTreeTo(const TempTree& tree, unsigned uid) {
-    const std::string cmd = "chown -R " + std::to_string(uid) + " " + shellQuoted(tree.root());
-    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("chown failed: " + tree.root());
 }
 
 bool mountTmpfs(const std::string& folder, std::string& why) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -8,10 +9,10 @@ namespace voidbroom::test {
 
 // A real folder tree in a fresh temporary folder, built from a declarative list and removed
 // with everything in it when the object goes away. Each item is a path below the root:
-//   "A/B/"         a folder (and its parents)
-//   "A/f.txt:0"    a file of that many bytes (and its parents)
+//   "A/B/"          a folder (and its parents)
+//   "A/f.txt:3"     a file of that many bytes "x" (and its parents)
 //   "A/lnk -> ../B" a symbolic link with that target
-//   "A/pipe|"      a FIFO
+//   "A/pipe|"       a FIFO
 class TempTree {
 public:
     explicit TempTree(const std::vector<std::string>& items = {});
@@ -19,17 +20,15 @@ public:
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    // The root folder, without a final "/".
+    // The root folder, without a final "/"; the root path as a walk reports it, with one.
     const std::string& root() const { return root_; }
-    // The root path as a walk reports it: the root with one final "/".
     std::string rootPath() const { return root_ + "/"; }
-    // The full path of `relative` below the root.
     std::string path(const std::string& relative) const { return root_ + "/" + relative; }
 
     void add(const std::string& item);
     // Builds a chain of `depth` folders named `name` below `relative` ("" for the root),
-    // using descriptors, so that the chain may be longer than PATH_MAX. With a non-empty
-    // `leafFile`, the deepest folder gets a file of `leafBytes` bytes by that name.
+    // through descriptors, so that it may be longer than PATH_MAX. With a `leafFile`, the
+    // deepest folder gets a file of `leafBytes` bytes by that name.
     void addChain(const std::string& relative, int depth, const std::string& name,
                   const std::string& leafFile = {}, int leafBytes = 0);
 
@@ -37,20 +36,23 @@ private:
     std::string root_;
 };
 
+// Whether anything is at `path`, a link (even a dangling one) included.
+inline bool exists(const std::string& path) {
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+// The whole content of a file ("" when it cannot be read), and the sorted names in a folder.
+std::string contentOf(const std::string& path);
+std::vector<std::string> namesIn(const std::string& folder);
+
 // The user id of "nobody", which unprivileged children run as.
 constexpr unsigned kNobody = 65534;
 
-// Runs `body` in a child process with the privileges of "nobody", so that permissions
-// bite even when the tests run as root. Returns what `body` returned, or -1 when the child
-// did not end normally. When this process is not root it runs as itself.
-int runUnprivileged(const std::function<int()>& body);
-
-// Runs `body` in a forked child (to change its limits without touching this process) and
-// returns what it returned, or -1 when the child did not end normally.
+// Runs `body` in a forked child (to change its limits or user without touching this
+// process); returns what it returned, or -1 when the child did not end normally.
 int runInChild(const std::function<int()>& body);
-
-// Makes the whole tree belong to `uid`, so that an unprivileged child may change it.
-void giveTreeTo(const TempTree& tree, unsigned uid);
+// Runs `body` with the privileges of "nobody", so that permissions bite even when the tests
+// run as root: in a child when this process is root, else in this process.
+int runUnprivileged(const std::function<int()>& body);
 
 // Mounts a small tmpfs at `folder`; false (with the reason in `why`) when this process may
 // not mount. unmount() undoes it.

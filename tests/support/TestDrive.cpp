@@ -1,8 +1,12 @@
 #include "tests/support/TestDrive.h"
 
+#include <QComboBox>
+#include <QPushButton>
+#include <algorithm>
 #include <fstream>
 
 #include "app/DriveListBox.h"
+#include "results/ResultListView.h"
 
 namespace voidbroom::test {
 
@@ -21,8 +25,6 @@ TestDrive::~TestDrive() {
     if (mounted_) unmount(mountPoint_);
 }
 
-void TestDrive::add(const std::string& item) { tree_.add("drive/" + item); }
-
 Form1::FsoFactory TestDrive::fsoFactory() const {
     if (mounted_) return Form1::defaultFso();
     const std::string table = mountTable_;
@@ -30,14 +32,49 @@ Form1::FsoFactory TestDrive::fsoFactory() const {
 }
 
 bool TestDrive::choose(Form1& form) const {
-    const std::string prefix = mountPoint_ + " [";
+    const QString prefix = QString::fromStdString(mountPoint_ + " [");
     for (int i = 0; i < form.Drive1->count(); ++i) {
-        if (form.Drive1->itemText(i).toStdString().rfind(prefix, 0) == 0) {
-            form.Drive1->setCurrentIndex(i);
-            return form.Drive1->Drive() == mountPoint_;
-        }
+        if (!form.Drive1->itemText(i).startsWith(prefix)) continue;
+        form.Drive1->setCurrentIndex(i);
+        return form.Drive1->Drive() == mountPoint_;
     }
     return false;
+}
+
+void WindowTest::SetUp() {
+    form = std::make_unique<Form1>(drive.fsoFactory());
+    ASSERT_TRUE(form->loaded());
+    form->show();
+    ASSERT_TRUE(drive.choose(*form));
+}
+
+void WindowTest::scan(int mode) {
+    form->Combo1->setCurrentIndex(mode);
+    form->cmdScan->click();
+}
+
+std::vector<std::string> WindowTest::entries() const {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < form->List1->ListCount(); ++i) out.push_back(form->List1->List(i));
+    return out;
+}
+
+long WindowTest::indexOf(const std::string& entry) const {
+    const auto all = entries();
+    const auto at = std::find(all.begin(), all.end(), entry);
+    return at == all.end() ? -1 : at - all.begin();
+}
+
+std::string WindowTest::buttons(bool (QWidget::*property)() const) const {
+    return states({form->cmdScan, form->cmdStop, form->cmdSelAll, form->cmdDel, form->cmdSelEmpty, form->cmdSaveLog,
+                   form->cmdExit},
+                  property);
+}
+
+std::string states(std::initializer_list<const QWidget*> widgets, bool (QWidget::*property)() const) {
+    std::string out;
+    for (const QWidget* widget : widgets) out += (widget->*property)() ? '1' : '0';
+    return out;
 }
 
 }  // namespace voidbroom::test

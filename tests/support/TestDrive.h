@@ -1,5 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +29,7 @@ public:
     std::string rootPath() const { return mountPoint_ + "/"; }
     std::string path(const std::string& relative) const { return mountPoint_ + "/" + relative; }
     // Adds items below the drive's root, in TempTree's notation.
-    void add(const std::string& item);
+    void add(const std::string& item) { tree_.add("drive/" + item); }
 
     // The file-system service the window under test must use to see this drive.
     Form1::FsoFactory fsoFactory() const;
@@ -38,5 +42,25 @@ private:
     std::string mountTable_;
     bool mounted_ = false;
 };
+
+// A main window on a test drive holding `items`, shown, with that drive chosen.
+struct WindowTest : ::testing::Test {
+    explicit WindowTest(const std::vector<std::string>& items = {}) : drive(items) {}
+    void SetUp() override;
+    // Chooses `mode` in the mode box and presses Scan.
+    void scan(int mode);
+    // The result list's entries, and the index of `entry` (-1 when it is not listed).
+    std::vector<std::string> entries() const;
+    long indexOf(const std::string& entry) const;
+    // The seven command buttons (Scan, Stop, Select All, Delete, Select All Empty, Save Log,
+    // Exit): '1' where `property` (QWidget::isEnabled, QWidget::isVisible) holds, else '0'.
+    std::string buttons(bool (QWidget::*property)() const) const;
+
+    TestDrive drive;
+    std::unique_ptr<Form1> form;
+};
+
+// For each widget, '1' where `property` holds, else '0'.
+std::string states(std::initializer_list<const QWidget*> widgets, bool (QWidget::*property)() const);
 
 }  // namespace voidbroom::test
