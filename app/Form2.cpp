@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "app/Layout.h"
+#include "app/ShownText.h"
 
 namespace voidbroom {
 
@@ -41,7 +42,7 @@ QString Form2::shownText(std::string_view text) {
         const std::size_t end = text.find("\r\n", lineStart);
         const std::string_view line = text.substr(
             lineStart, end == std::string_view::npos ? std::string_view::npos : end - lineStart);
-        QString converted = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+        QString converted = shownPath(line);
         converted.replace(QLatin1Char('\r'), QChar::ReplacementCharacter);
         converted.replace(QLatin1Char('\n'), QChar::ReplacementCharacter);
         shown += converted;

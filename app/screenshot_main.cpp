@@ -49,11 +49,11 @@ bool saveContentWindow(voidbroom::Form1& form, const QString& file) {
     long marked = -1;
     std::size_t longest = 0;
     for (std::size_t i = 0; i < form.List1->ListCount(); ++i) {
-        const std::string& entry = form.List1->List(i);
-        if (!entry.starts_with("***")) continue;
+        const voidbroom::ResultEntry& entry = form.List1->list().at(i);
+        if (!entry.marked()) continue;
         std::string content;
         try {
-            voidbroom::FolderContentLister().CollectFolderContent(entry.substr(4), content, {});
+            voidbroom::FolderContentLister().CollectFolderContent(entry.path, content, {});
         } catch (const voidbroom::FsError&) {
             continue;
         }

@@ -1,4 +1,5 @@
-// Deletes FOLDER as the Delete selected command deletes a marked entry's folder:
+// Deletes FOLDER as the Delete selected command deletes the folder of an entry marked for
+// having no files of its own:
 //   voidbroom-delete-bench FOLDER
 // For timing against rm -rf on copies of the same tree.
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voidbroom-delete-bench: %s: %s\n", argv[1], describeOpenFailure(folder).c_str());
         return 2;
     }
-    const DeleteCheck check{identityOf(folder.fd.get()), /*mustBeEmpty=*/false};
+    const DeleteCheck check{identityOf(folder.fd.get()), DeleteRule::Everything};
     folder.fd.reset();
     try {
         FileSystemObject(FileSystemOptions{}).DeleteFolder(argv[1], true, check);

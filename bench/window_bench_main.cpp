@@ -76,7 +76,7 @@ int save(const std::string& folder) {
     const double scanMs = timer.nsecsElapsed() / 1e6;
     std::size_t marked = 0;
     for (std::size_t i = 0; i < form->List1->ListCount(); ++i)
-        if (form->List1->List(i).starts_with("***")) ++marked;
+        if (form->List1->list().at(i).marked()) ++marked;
     form->Text1->setText(logPath);
     // A failed save reports in a message box: say what it said instead of waiting for a user.
     QTimer boxWatch;
@@ -128,7 +128,7 @@ int list(long count) {
         for (long i = 0; i < count; ++i) {
             host.yield();
             entry = "/media/archive/projects/folder-" + std::to_string(i) + "/build/empty";
-            host.addEntry(i % 3 ? entry : "*** " + entry, {});
+            host.addEntry({i % 3 ? voidbroom::EntryKind::Empty : voidbroom::EntryKind::ZeroSize, entry, {}});
         }
         host.finish();
     }

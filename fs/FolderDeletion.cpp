@@ -21,6 +21,7 @@ void FolderDeleter::fail(const std::string& reason) const { throw FsError(path_,
 
 void FolderDeleter::deleteFolder(const std::string& path, const DeleteCheck& check, bool force) {
     force_ = force;
+    rule_ = check.rule;
     path_ = path;
     while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
     const std::string name(leafName(path_));
@@ -32,13 +33,14 @@ void FolderDeleter::deleteFolder(const std::string& path, const DeleteCheck& che
                                                   : "the folder that holds it cannot be opened: " +
                                                         describeOpenFailure(parent));
     }
+    // Not unlocked with force: nothing is changed before the folder is known to be the one listed.
     OpenedFolder folder = openChildFolder(parent.fd.get(), name.c_str());
     if (folder.status != OpenStatus::Opened) {
         fail(folder.status == OpenStatus::Missing && folder.error == ENOENT ? "it no longer exists"
                                                                              : describeOpenFailure(folder));
     }
     checkStillListed(folder.fd.get(), path_, check);
-    if (check.mustBeEmpty) {
+    if (check.rule == DeleteRule::EmptyOnly) {
         if (unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) == 0) return;
         fail(errno == ENOTEMPTY || errno == EEXIST ? "it is not empty any more: something was put in it after the scan"
                                                   : std::strerror(errno));
@@ -61,7 +63,7 @@ void FolderDeleter::checkStillListed(int fd, const std::string& path, const Dele
     if (check.folder == FolderIdentity{}) throw FsError(path, "the scan did not record which folder it was");
     if (!(identityOf(fd) == check.folder))
         throw FsError(path, "it is not the folder that the scan listed: it was replaced since");
-    if (!check.mustBeEmpty) return;
+    if (check.rule != DeleteRule::EmptyOnly) return;
     bool empty = true;
     reader_.forEach(fd, [&](const DirEntry&) { return empty = false; });
     if (!empty) throw FsError(path, "it is not empty any more: something was put in it after the scan");
@@ -69,6 +71,9 @@ void FolderDeleter::checkStillListed(int fd, const std::string& path, const Dele
 
 void FolderDeleter::enter(Fd fd, const std::string& name, int attempts) {
     const int raw = fd.get();
+    // Before anything inside is touched: entries of a folder its owner may not write or
+    // search cannot be removed, nor its files' lengths read.
+    if (force_) grantOwnerRights(raw);
     std::vector<std::string> files;
     const std::size_t first = subs_.size();
     const int error = reader_.forEach(raw, [&](const DirEntry& entry) {
@@ -90,13 +95,7 @@ void FolderDeleter::enterNext(Frame& frame) {
     path_.resize(pathLength);
     appendChild(path_, name);
     if (beforeEnter) beforeEnter(path_);
-    OpenedFolder child = openChildFolder(fd, name.c_str());
-    if (child.status == OpenStatus::Failed && child.error == EACCES && force_) {
-        struct stat st;
-        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-            fchmodat(fd, name.c_str(), st.st_mode | S_IRWXU, AT_SYMLINK_NOFOLLOW);
-        child = openChildFolder(fd, name.c_str());
-    }
+    OpenedFolder child = openChild(fd, name.c_str());
     switch (child.status) {
         case OpenStatus::Opened:
             enter(std::move(child.fd), name, 1);
@@ -132,25 +131,36 @@ void FolderDeleter::leave() {
     }
     if (errno != ENOTEMPTY && errno != EEXIST) fail(std::strerror(errno));
     if (attempts >= kMaxAttempts) fail("new content keeps appearing in it");
-    OpenedFolder again = openChildFolder(parent, name.c_str());
+    OpenedFolder again = openChild(parent, name.c_str());
     if (again.status != OpenStatus::Opened) fail(describeOpenFailure(again));
     enter(std::move(again.fd), name, attempts + 1);
 }
 
+OpenedFolder FolderDeleter::openChild(int fd, const char* name) {
+    OpenedFolder child = openChildFolder(fd, name);
+    if (child.status == OpenStatus::Failed && child.error == EACCES && force_ &&
+        grantOwnerRights(fd, name))
+        child = openChildFolder(fd, name);
+    return child;
+}
+
 void FolderDeleter::removeFile(int fd, const char* name) {
+    if (rule_ == DeleteRule::ZeroLengthOnly) checkRemovable(fd, name);
     if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
-    if ((errno == EACCES || errno == EPERM) && force_) {
-        makeWritable(fd);
-        if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
-    }
     throw FsError(childPath(path_, name), std::strerror(errno));
 }
 
-// A folder that keeps its entries from being removed is made writable through the
-// descriptor already held, so no other folder can be changed by mistake.
-void FolderDeleter::makeWritable(int fd) {
+// A folder of total size 0 was listed for holding nothing but empty files and folders: a
+// regular file with content in it now was written after the scan, and is not the user's
+// choice to lose. Links, FIFOs, sockets and devices hold no data of their own.
+void FolderDeleter::checkRemovable(int fd, const char* name) {
     struct stat st;
-    if (fstat(fd, &st) == 0) fchmod(fd, st.st_mode | S_IRWXU);
+    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return;
+        throw FsError(childPath(path_, name), std::strerror(errno));
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        throw FsError(childPath(path_, name), "holds data written after the scan");
 }
 
 }  // namespace voidbroom

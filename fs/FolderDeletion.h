@@ -6,18 +6,27 @@
 
 #include "fs/DirReader.h"
 #include "fs/FolderIdentity.h"
+#include "fs/FolderOpen.h"
 #include "fs/FolderStack.h"
 
 namespace voidbroom {
 
-// What a folder must still be for the program to delete it.
-struct DeleteCheck {
-    FolderIdentity folder;     // the folder that the scan listed
-    bool mustBeEmpty = true;   // a plain entry's folder: still strictly empty
+// What a deletion may remove below the folder, by what the folder was listed for.
+enum class DeleteRule {
+    EmptyOnly,       // a strictly empty folder: it must still be empty
+    ZeroLengthOnly,  // a folder of total size 0: files with content stay, and stop the deletion
+    Everything,      // a folder without files of its own: everything in it goes
 };
 
-// Deletes a folder with everything below it, with force: read-only folders inside it are
-// made writable first, as far as the user's rights allow. Every step works relative to a
+// What a folder must still be for the program to delete it.
+struct DeleteCheck {
+    FolderIdentity folder;  // the folder that the scan listed
+    DeleteRule rule = DeleteRule::EmptyOnly;
+};
+
+// Deletes a folder with everything below it that its DeleteRule allows, with force: every
+// folder inside it is made readable, writable and searchable for its owner before anything
+// in it is removed, as far as the user's rights allow. Every step works relative to a
 // descriptor the deleter holds: it never follows a symbolic link (a link inside is removed
 // as a link), never enters another file system (a mount point inside makes the deletion
 // fail there, with nothing of the other file system touched), and has no depth limit.
@@ -48,8 +57,12 @@ private:
     void enter(Fd fd, const std::string& name, int attempts);
     void enterNext(Frame& frame);
     void leave();
+    // Opens a subfolder for deleting; with force, one its owner may not read is opened after
+    // granting the owner's rights on it.
+    OpenedFolder openChild(int fd, const char* name);
     void removeFile(int fd, const char* name);
-    void makeWritable(int fd);
+    // The file `name` in `fd` may go under the rule; throws when it holds data it may not lose.
+    void checkRemovable(int fd, const char* name);
     [[noreturn]] void fail(const std::string& reason) const;
 
     DirReader reader_;
@@ -58,6 +71,7 @@ private:
     std::vector<std::string> subs_;
     std::string path_;
     bool force_ = true;
+    DeleteRule rule_ = DeleteRule::Everything;
 };
 
 }  // namespace voidbroom

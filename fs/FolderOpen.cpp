@@ -10,7 +10,6 @@
 
 #include <cstring>
 
-#include "fs/FolderIdentity.h"
 
 namespace voidbroom {
 namespace {
@@ -51,8 +50,8 @@ unsigned long long mountOf(int fd) {
     return ~0ULL;
 }
 
-int openChildWithoutOpenat2(int parentFd, const char* name) {
-    int fd = openat(parentFd, name, kFolderFlags);
+int openChildWithoutOpenat2(int parentFd, const char* name, int flags) {
+    int fd = openat(parentFd, name, flags);
     if (fd < 0) return fd;
     if (mountOf(fd) != mountOf(parentFd)) {
         close(fd);
@@ -64,30 +63,44 @@ int openChildWithoutOpenat2(int parentFd, const char* name) {
 
 bool g_haveOpenat2 = true;
 
-}  // namespace
-
-FolderIdentity identityOf(int fd) {
-    struct statx sx;
-    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO | STATX_BTIME, &sx) != 0) return {};
-    FolderIdentity identity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
-    if (sx.stx_mask & STATX_BTIME) {
-        identity.bornSeconds = sx.stx_btime.tv_sec;
-        identity.bornNanoseconds = sx.stx_btime.tv_nsec;
-    }
-    return identity;
-}
-
-OpenedFolder openChildFolder(int parentFd, const char* name) {
+// Opens a child folder with `flags`: never through a link, never into another file system.
+int openChild(int parentFd, const char* name, int flags) {
     if (g_haveOpenat2) {
         open_how how{};
-        how.flags = kFolderFlags;
+        how.flags = static_cast<unsigned>(flags);
         how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
         int fd = static_cast<int>(syscall(SYS_openat2, parentFd, name, &how, sizeof how));
-        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return opened(fd);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
         // ENOSYS: an old kernel; EPERM: a seccomp filter that forbids the call.
         g_haveOpenat2 = false;
     }
-    return opened(openChildWithoutOpenat2(parentFd, name));
+    return openChildWithoutOpenat2(parentFd, name, flags);
+}
+
+constexpr mode_t kOwnerRights = S_IRUSR | S_IWUSR | S_IXUSR;
+
+}  // namespace
+
+OpenedFolder openChildFolder(int parentFd, const char* name) {
+    return opened(openChild(parentFd, name, kFolderFlags));
+}
+
+bool grantOwnerRights(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    if ((st.st_mode & kOwnerRights) == kOwnerRights) return true;
+    return fchmod(fd, (st.st_mode & 07777) | kOwnerRights) == 0;
+}
+
+// A folder its owner may not read cannot be opened for fchmod; an O_PATH descriptor needs no
+// right on it, and the kernel changes the mode of what that descriptor names.
+bool grantOwnerRights(int parentFd, const char* name) {
+    Fd fd(openChild(parentFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!fd || fstat(fd.get(), &st) != 0) return false;
+    if ((st.st_mode & kOwnerRights) == kOwnerRights) return true;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    return chmod(self.c_str(), (st.st_mode & 07777) | kOwnerRights) == 0;
 }
 
 OpenedFolder openFolderPath(const std::string& path, FollowLinks follow) {

@@ -26,6 +26,13 @@ struct OpenedFolder {
 // point, bind mounts included, answers OtherFileSystem.
 OpenedFolder openChildFolder(int parentFd, const char* name);
 
+// Gives the owner read, write and search rights on the folder open at `fd`, or on the folder
+// `name` inside `parentFd` (found by the same rules as openChildFolder, and changed through a
+// descriptor of its own, never by path). False when they cannot be given (another user's
+// folder, a read-only file system); the caller then meets the refusal it would have met.
+bool grantOwnerRights(int fd);
+bool grantOwnerRights(int parentFd, const char* name);
+
 // Opens the folder at `path`, of any length. With FollowLinks::No no component of the path
 // may be a symbolic link; with FollowLinks::Yes links are followed as open(2) does.
 enum class FollowLinks { No, Yes };

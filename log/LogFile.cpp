@@ -59,8 +59,14 @@ LogFile::LogFile(const std::string& path) : path_(path), target_(path) {
     // Replacing the file needs only the folder's permission; writing it needs its own too.
     if (exists && faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
         fail(errorText(errno));
-    createTemporary();
-    if (exists) {
+    const int refused = createTemporary();
+    if (refused != 0) {
+        // A file of the user's in a folder where they may create nothing: it is written where
+        // it is, as a plain save would, without the safety of a replacement.
+        if (!exists || (refused != EACCES && refused != EPERM))
+            fail("no file can be created in the folder " + parentPathOf(target_) + ": " + errorText(refused));
+        openInPlace();
+    } else if (exists) {
         keepOwner(fd_.get(), st);  // first: it clears set-id bits that fchmod puts back
         if (fchmod(fd_.get(), st.st_mode & 07777) != 0) fail(errorText(errno));
     }
@@ -74,8 +80,9 @@ LogFile::~LogFile() {
 }
 
 // Created with O_EXCL under a fresh random name, with the mode a plain create gives (the
-// umask and the folder's default ACL apply), rather than mkstemp's 0600.
-void LogFile::createTemporary() {
+// umask and the folder's default ACL apply), rather than mkstemp's 0600. Returns 0, or the
+// errno of a folder that refuses new files.
+int LogFile::createTemporary() {
     const std::string folder = parentPathOf(target_);
     const std::string leaf(leafName(target_).substr(0, 200));
     std::random_device seed;
@@ -87,13 +94,20 @@ void LogFile::createTemporary() {
         if (fd >= 0) {
             fd_.reset(fd);
             temporary_ = candidate;
-            return;
+            return 0;
         }
         if (errno == EEXIST) continue;
         if (errno == ENOENT) fail("the folder " + folder + " does not exist");
-        fail("no file can be created in the folder " + folder + ": " + errorText(errno));
+        return errno;
     }
     fail("no free temporary name in the folder " + folder);
+}
+
+void LogFile::openInPlace() {
+    const int fd = open(target_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) fail(errorText(errno));
+    fd_.reset(fd);
+    inPlace_ = true;
 }
 
 void LogFile::write(std::string_view text) {
@@ -116,16 +130,17 @@ void LogFile::writeAll(std::string_view data) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd_.get(), data.data(), data.size());
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0)
-            fail("it could not be written: " + errorText(written < 0 ? errno : ENOSPC));
+        if (written <= 0) failWriting(written < 0 ? errno : ENOSPC);
         data.remove_prefix(static_cast<std::size_t>(written));
     }
 }
 
 void LogFile::commit() {
     flush();
-    if (fsync(fd_.get()) != 0) fail("it could not be written: " + errorText(errno));
-    if (close(fd_.release()) != 0) fail("it could not be written: " + errorText(errno));
+    if (fsync(fd_.get()) != 0) failWriting(errno);
+    if (close(fd_.release()) != 0) failWriting(errno);
+    committed_ = inPlace_;
+    if (inPlace_) return;
     if (rename(temporary_.c_str(), target_.c_str()) != 0)
         fail("it could not be put in place: " + errorText(errno));
     committed_ = true;
@@ -133,6 +148,12 @@ void LogFile::commit() {
 
 void LogFile::fail(const std::string& reason) const {
     throw FsError(path_, reason);
+}
+
+void LogFile::failWriting(int error) const {
+    std::string reason = "it could not be written: " + errorText(error);
+    if (inPlace_) reason += " (it was being written in place, so it now holds only part of the log)";
+    fail(reason);
 }
 
 }  // namespace voidbroom

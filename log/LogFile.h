@@ -10,7 +10,9 @@ namespace voidbroom {
 // The log file while it is written. It is written under a temporary name in the folder of
 // its target and takes the target's place only in commit(), once everything has been written
 // and flushed to the disk; a LogFile destroyed without commit() removes its temporary file,
-// so that a failed save leaves an earlier log at the path exactly as it was.
+// so that a failed save leaves an earlier log at the path exactly as it was. Where the folder
+// lets the user create no file but the log exists and may be written, it is truncated and
+// written in place instead; a failure then leaves part of the log, and says so.
 //
 // The target is the path as given; when it names a symbolic link, the file the link points
 // to is replaced and the link stays. A new log gets the permissions a plain create would
@@ -30,7 +32,9 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& reason) const;
-    void createTemporary();
+    [[noreturn]] void failWriting(int error) const;
+    int createTemporary();
+    void openInPlace();
     void flush();
     void writeAll(std::string_view data);
 
@@ -40,6 +44,7 @@ private:
     Fd fd_;
     std::string buffer_;
     bool committed_ = false;
+    bool inPlace_ = false;
 };
 
 }  // namespace voidbroom

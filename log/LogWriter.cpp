@@ -3,7 +3,6 @@
 #include "fs/FsError.h"
 #include "log/LogFile.h"
 #include "results/FolderContent.h"
-#include "scan/ResultEntry.h"
 
 namespace voidbroom {
 
@@ -25,13 +24,13 @@ void writeLog(const std::string& path, const ResultList& list, std::string_view 
     const std::size_t count = list.count();
     for (std::size_t i = 0; i < count; ++i) {
         host.entryStarted();
-        const std::string& entry = list.at(i).text;
-        if (!isMarkedEntry(entry)) {
-            file.write(entry);
+        const ResultEntry& entry = list.at(i);
+        if (!entry.marked()) {
+            file.write(entry.path);
             file.write(" - [Empty]\r\n");
             continue;
         }
-        folder = folderPathOf(entry);
+        folder = entry.path;  // a copy: the list may change while the listing yields
         file.write(folder);
         file.write(markedSuffix);
         file.write("\r\n");

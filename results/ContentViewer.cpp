@@ -9,14 +9,9 @@
 #include "results/FolderContent.h"
 #include "results/ListingPump.h"
 #include "results/ResultListView.h"
-#include "scan/ResultEntry.h"
+#include "app/ShownText.h"
 
 namespace voidbroom {
-namespace {
-QString shown(const std::string& path) {
-    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-}
-}  // namespace
 
 // A plain entry stands for a folder that was strictly empty when it was scanned: the disk is
 // not asked again. A marked entry's folder is listed as it is now. With no current entry
@@ -25,9 +20,9 @@ void Form1::List1_DblClick() {
     const long index = List1->ListIndex();
     if (index < 0) return;
     // A copy: the list may change while the listing yields (a scan may start there).
-    const std::string entry = List1->List(static_cast<std::size_t>(index));
-    const std::string path(folderPathOf(entry));
-    if (!isMarkedEntry(entry)) {
+    const ResultEntry entry = List1->list().at(static_cast<std::size_t>(index));
+    const std::string& path = entry.path;
+    if (!entry.marked()) {
         ContentText = "This folder is empty";
     } else {
         ContentText.clear();
@@ -41,18 +36,18 @@ void Form1::List1_DblClick() {
         } catch (const FsError& error) {
             if (closed()) return;
             ContentText = std::move(block);
-            const QString where = error.path() == path ? QString() : shown(error.path()) + ": ";
+            const QString where = error.path() == path ? QString() : shownPath(error.path()) + ": ";
             QMessageBox::warning(
                 this, "Voidbroom",
                 QString("The content of the folder %1 could not be listed:\n%2%3")
-                    .arg(shown(path), where, QString::fromStdString(error.reason())));
+                    .arg(shownPath(path), where, QString::fromStdString(error.reason())));
             return;
         }
         if (closed()) return;  // closed during the listing: the window is gone
         ContentText = std::move(block);
     }
     if (!contentWindow_) contentWindow_ = new Form2(this);
-    contentWindow_->setWindowTitle("Folder " + shown(path) + " content:");
+    contentWindow_->setWindowTitle("Folder " + shownPath(path) + " content:");
     contentWindow_->Text1->setPlainText(Form2::shownText(ContentText));
     contentWindow_->exec();  // deletes the window when the user closes it
 }

@@ -4,13 +4,13 @@
 
 namespace voidbroom {
 
-void ResultList::append(std::string text, const FolderIdentity& folder) {
+void ResultList::append(ResultEntry entry) {
     if (gapLength() > 0) {
         moveGapTo(count());
         entries_.resize(gapBegin_);
         gapEnd_ = gapBegin_;
     }
-    entries_.push_back(ListEntry{std::move(text), folder, false});
+    entries_.push_back(ListEntry{std::move(entry), false});
     gapBegin_ = gapEnd_ = entries_.size();
 }
 

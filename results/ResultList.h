@@ -4,14 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "fs/FolderIdentity.h"
+#include "scan/ResultEntry.h"
 
 namespace voidbroom {
 
-// One line of the result list, with the identity of its folder when the scan listed it.
-struct ListEntry {
-    std::string text;
-    FolderIdentity folder;
+// One line of the result list: a scan's entry and whether the user selected it.
+struct ListEntry : ResultEntry {
     bool selected = false;
 };
 
@@ -24,7 +22,7 @@ public:
     std::size_t count() const { return entries_.size() - gapLength(); }
     const ListEntry& at(std::size_t i) const { return entries_[physical(i)]; }
 
-    void append(std::string text, const FolderIdentity& folder);
+    void append(ResultEntry entry);
     // Removes entry i; later entries move down one index. The current entry follows its
     // entry, and becomes -1 when it is the one removed.
     void remove(std::size_t i);

@@ -9,6 +9,8 @@
 #include <QStyleOptionFocusRect>
 #include <QToolTip>
 
+#include "app/ShownText.h"
+
 namespace voidbroom {
 namespace {
 constexpr int kTextMargin = 2;
@@ -24,8 +26,8 @@ ResultListView::ResultListView(QWidget* parent) : QAbstractScrollArea(parent) {
     verticalScrollBar()->setSingleStep(1);
 }
 
-void ResultListView::AddItem(std::string text, const FolderIdentity& folder) {
-    list_.append(std::move(text), folder);
+void ResultListView::AddItem(ResultEntry entry) {
+    list_.append(std::move(entry));
     listChanged();
 }
 
@@ -89,7 +91,7 @@ void ResultListView::paintEvent(QPaintEvent*) {
         painter.setPen(entry.selected ? palette().color(QPalette::HighlightedText) : kEntryColor);
         painter.drawText(line.adjusted(kTextMargin, 0, -kTextMargin, 0),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())));
+                         shownPath(entryText(entry)));
         if (i == list_.current() && hasFocus()) {
             QStyleOptionFocusRect option;
             option.initFrom(this);
@@ -163,8 +165,7 @@ bool ResultListView::viewportEvent(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const long index = indexAt(help->pos());
         if (index >= 0) {
-            const std::string& text = list_.at(static_cast<std::size_t>(index)).text;
-            QToolTip::showText(help->globalPos(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
+            QToolTip::showText(help->globalPos(), shownPath(List(static_cast<std::size_t>(index))), this);
         } else {
             QToolTip::hideText();
         }

@@ -22,11 +22,12 @@ public:
     const ResultList& list() const { return list_; }
 
     // The list box operations the commands use.
-    void AddItem(std::string text, const FolderIdentity& folder = {});
+    void AddItem(ResultEntry entry);
     void RemoveItem(std::size_t index);
     void Clear();
     std::size_t ListCount() const { return list_.count(); }
-    const std::string& List(std::size_t index) const { return list_.at(index).text; }
+    // The entry's text as the list shows it.
+    std::string List(std::size_t index) const { return entryText(list_.at(index)); }
     bool Selected(std::size_t index) const { return list_.selected(index); }
     void setSelected(std::size_t index, bool selected);
     long ListIndex() const { return list_.current(); }

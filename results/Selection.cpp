@@ -1,6 +1,5 @@
 #include "results/Selection.h"
 
-#include "scan/ResultEntry.h"
 
 namespace voidbroom {
 
@@ -16,7 +15,7 @@ void selectAllEmpty(ResultList& list) {
     const std::size_t count = list.count();
     for (std::size_t i = 0; i < count; ++i) {
         list.setSelected(i, false);
-        if (!isMarkedEntry(list.at(i).text)) list.setSelected(i, true);
+        if (!list.at(i).marked()) list.setSelected(i, true);
     }
     list.setCurrent(current);
 }

@@ -135,13 +135,14 @@ void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoo
     const Verdict verdict = classifyFolder(facts, mode);
     std::size_t slot = kNoSlot;
     if (verdict.listing != Listing::None || (undecided && listed.files == 0)) {
-        entry_.clear();
-        if (verdict.listing != Listing::Plain) entry_ = kEntryMarker;
-        entry_ += path_;
+        const EntryKind kind = verdict.listing == Listing::Plain ? EntryKind::Empty
+                               : mode == 1                       ? EntryKind::ZeroSize
+                                                                 : EntryKind::NoFiles;
+        ResultEntry entry{kind, path_, identityOf(fd.get())};
         if (undecided)  // marked unless everything below turns out to be zero-size
-            slot = hold(entry_, identityOf(fd.get()));
+            slot = hold(std::move(entry));
         else
-            deliver(entry_, identityOf(fd.get()));
+            deliver(std::move(entry));
     }
     if (verdict.descend && subfolders > 0) {
         frames_.push_back(Frame{firstSub, firstSub, pending_.size(), path_.size(),
@@ -198,15 +199,15 @@ void FolderWalker::markNotZero(SizeAnswer answer) {
     }
 }
 
-void FolderWalker::deliver(const std::string& entry, const FolderIdentity& folder) {
+void FolderWalker::deliver(ResultEntry entry) {
     if (queue_.empty())
-        host_.addEntry(entry, folder);
+        host_.addEntry(entry);
     else
-        queue_.push_back(Queued{entry, folder, Queued::State::Ready});
+        queue_.push_back(Queued{std::move(entry), Queued::State::Ready});
 }
 
-std::size_t FolderWalker::hold(const std::string& entry, const FolderIdentity& folder) {
-    queue_.push_back(Queued{entry, folder, Queued::State::Waiting});
+std::size_t FolderWalker::hold(ResultEntry entry) {
+    queue_.push_back(Queued{std::move(entry), Queued::State::Waiting});
     return queue_.size() - 1;
 }
 
@@ -215,7 +216,7 @@ void FolderWalker::settle(std::size_t slot, bool keep) {
     for (; queueHead_ < queue_.size(); ++queueHead_) {
         const Queued& queued = queue_[queueHead_];
         if (queued.state == Queued::State::Waiting) return;
-        if (queued.state == Queued::State::Ready) host_.addEntry(queued.entry, queued.folder);
+        if (queued.state == Queued::State::Ready) host_.addEntry(queued.entry);
     }
     queue_.clear();
     queueHead_ = 0;

@@ -11,6 +11,7 @@
 #include "fs/PendingFolders.h"
 #include "fs/ZeroSizeProbe.h"
 #include "scan/Classification.h"
+#include "scan/ResultEntry.h"
 #include "scan/ScanHost.h"
 
 namespace voidbroom {
@@ -57,8 +58,7 @@ private:
     // Entries wait here, in walk order, behind an entry whose folder's size is undecided.
     struct Queued {
         enum class State { Ready, Waiting, Dropped };
-        std::string entry;
-        FolderIdentity folder;
+        ResultEntry entry;
         State state;
     };
     struct Listed {
@@ -76,8 +76,8 @@ private:
 
     // A folder below every open frame is not zero-size: neither is any of them.
     void markNotZero(SizeAnswer answer);
-    void deliver(const std::string& entry, const FolderIdentity& folder);
-    std::size_t hold(const std::string& entry, const FolderIdentity& folder);
+    void deliver(ResultEntry entry);
+    std::size_t hold(ResultEntry entry);
     void settle(std::size_t slot, bool keep);
 
     ScanHost& host_;
@@ -88,7 +88,6 @@ private:
     PendingFolders pending_;
     std::string name_;
     std::string path_;
-    std::string entry_;
     std::vector<Queued> queue_;
     std::size_t queueHead_ = 0;
     std::size_t foldersOpened_ = 0;

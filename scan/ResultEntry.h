@@ -1,27 +1,39 @@
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "fs/FolderIdentity.h"
+
 namespace voidbroom {
 
-// A result-list entry is a folder path, or, for a folder listed only by one of the two wider
-// modes, the marker followed by the path. Every reader tells them apart by the first three
-// characters alone, so a path that itself begins with "***" still reads as marked.
+// Why a folder was listed.
+enum class EntryKind {
+    Empty,     // strictly empty: no files, no subfolders
+    ZeroSize,  // marked: total size 0, with zero-length files or empty folders inside
+    NoFiles,   // marked: not zero-size, but no files of its own
+};
+
+// One result of a scan: why its folder was listed, the folder's path as bytes, and the
+// folder's identity as the scan saw it (what a deletion checks it against).
+struct ResultEntry {
+    EntryKind kind = EntryKind::Empty;
+    std::string path;
+    FolderIdentity folder;
+
+    bool marked() const { return kind != EntryKind::Empty; }
+    bool operator==(const ResultEntry&) const = default;
+};
+
+// The marker in front of a marked entry's path, wherever an entry is shown as text.
 inline constexpr std::string_view kEntryMarker = "*** ";
 
-inline bool isMarkedEntry(std::string_view entry) { return entry.substr(0, 3) == "***"; }
-
-// The folder path of an entry: a marked entry from its fifth character on, else all of it.
-inline std::string_view folderPathOf(std::string_view entry) {
-    return isMarkedEntry(entry) ? entry.substr(std::min<std::size_t>(4, entry.size())) : entry;
-}
-
-inline std::string markedEntry(std::string_view path) {
-    std::string entry(kEntryMarker);
-    entry += path;
-    return entry;
+// An entry as the result list shows it: the path, with the marker in front when marked.
+inline std::string entryText(const ResultEntry& entry) {
+    if (!entry.marked()) return entry.path;
+    std::string text(kEntryMarker);
+    text += entry.path;
+    return text;
 }
 
 }  // namespace voidbroom

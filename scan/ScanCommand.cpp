@@ -40,8 +40,9 @@ public:
     void yield() override {}
     bool stopRequested() override { return false; }
     void showFolder(const std::string&) override {}
-    void addEntry(const std::string& entry, const FolderIdentity&) override {
-        std::fwrite(entry.data(), 1, entry.size(), out_);
+    void addEntry(const ResultEntry& entry) override {
+        const std::string text = entryText(entry);
+        std::fwrite(text.data(), 1, text.size(), out_);
         std::fputc('\n', out_);
     }
     int scanMode() override { return mode_; }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "fs/FolderIdentity.h"
+#include "scan/ResultEntry.h"
 
 namespace voidbroom {
 
@@ -18,8 +18,8 @@ public:
     virtual bool stopRequested() = 0;
     // The folder being examined (for the caption). The reference is valid during the call.
     virtual void showFolder(const std::string& path) = 0;
-    // A result-list entry for a folder, with that folder's identity as the scan saw it.
-    virtual void addEntry(const std::string& entry, const FolderIdentity& folder) = 0;
+    // A folder that the walk lists, in walk order.
+    virtual void addEntry(const ResultEntry& entry) = 0;
     // The listing mode: 0, 1 or 2.
     virtual int scanMode() = 0;
 };

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "app/Form1.h"
+#include "app/ShownText.h"
 #include "results/ResultListView.h"
 
 namespace voidbroom {
@@ -23,9 +24,9 @@ void WindowScanHost::showFolder(const std::string& path) {
     captionChanged_ = true;
 }
 
-void WindowScanHost::addEntry(const std::string& entry, const FolderIdentity& folder) {
+void WindowScanHost::addEntry(const ResultEntry& entry) {
     if (form_.closed()) return;
-    form_.List1->list().append(entry, folder);
+    form_.List1->list().append(entry);
     entriesAdded_ = true;
 }
 
@@ -37,7 +38,7 @@ void WindowScanHost::show() {
     if (form_.closed()) return;
     if (entriesAdded_) form_.List1->listChanged();
     if (captionChanged_) {
-        form_.setWindowTitle("Scanning " + QString::fromUtf8(caption_.data(), static_cast<qsizetype>(caption_.size())) +
+        form_.setWindowTitle("Scanning " + shownPath(caption_) +
                              " for empty folders...");
     }
     entriesAdded_ = captionChanged_ = false;

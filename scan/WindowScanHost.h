@@ -22,7 +22,7 @@ public:
     void yield() override;
     bool stopRequested() override;
     void showFolder(const std::string& path) override;
-    void addEntry(const std::string& entry, const FolderIdentity& folder) override;
+    void addEntry(const ResultEntry& entry) override;
     int scanMode() override;
 
     // Shows what the last pump has not shown yet.

@@ -81,7 +81,7 @@ TEST_F(Form1Test, TabMovesFromModeBoxToDrivesToListToEnabledButtons) {
 
 // No changes nothing; Yes ends the program at once, without the close handler.
 TEST_F(Form1Test, ExitAsksAndEndsTheProgramOnlyOnYes) {
-    form->List1->AddItem("/kept");
+    form->List1->AddItem({EntryKind::Empty, "/kept", {}});
     form->List1->setSelected(0, true);
     emit form->LblSE->clicked();
     test::BoxAnswerer no(QMessageBox::No);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "fs/FsError.h"
 #include "tests/support/TempTree.h"
@@ -21,12 +23,13 @@ struct QuietHost : LogHost {
     void yield() override {}
 };
 
-// Saves an empty list's log to `path`; the failure's reason, or "" when it was saved.
-std::string save(const std::string& path) {
+// Saves the log of `list` (empty by default) to `path`; the failure's reason, or "" when it
+// was saved.
+std::string save(const std::string& path, const ResultList& list = ResultList()) {
     QuietHost host;
     std::string content;
     try {
-        writeLog(path, ResultList(), " - [Zero length], contain:", content, host);
+        writeLog(path, list, " - [Zero length], contain:", content, host);
     } catch (const FsError& error) {
         return error.path() == path ? error.reason() : "wrong path in the failure: " + error.path();
     }
@@ -70,6 +73,30 @@ TEST(LogFile, ANewLogGetsThePermissionsOfAPlainCreateAndAReplacedOneKeepsItsOwn)
         ASSERT_EQ(lstat(tree.path(name).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, mode) << name;
     }
+}
+
+// Written in place (the folder refuses new files to its user) on a file system that fills up
+// on the way: the failure says that part of the log is all there is now.
+TEST(LogFile, AFailedSaveInPlaceSaysTheLogIsIncomplete) {
+    test::TempTree tree({"full/"});
+    std::string why;
+    if (!test::mountTmpfs(tree.path("full"), why)) GTEST_SKIP() << why;
+    const test::MountedAt mounted{tree.path("full")};
+    tree.add("full/log.txt:16");
+    ASSERT_EQ(chown(tree.path("full/log.txt").c_str(), test::kNobody, test::kNobody), 0);
+    ASSERT_EQ(chmod(tree.path("full").c_str(), 0555), 0);
+    std::ofstream(tree.path("full/filler")) << std::string(2 << 20, 'x');  // twice what it holds
+    ResultList list;
+    for (int i = 0; i < 20000; ++i) list.append({EntryKind::Empty, tree.path("folder-") + std::to_string(i), {}});
+    EXPECT_EQ(test::runUnprivileged([&] {
+                  const std::string reason = save(tree.path("full/log.txt"), list);
+                  std::fprintf(stderr, "%s\n", reason.c_str());
+                  return reason == "it could not be written: No space left on device (it was being written "
+                                   "in place, so it now holds only part of the log)"
+                             ? 0
+                             : 1;
+              }),
+              0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and after it saves, and saves that fail. The result list's order is the walk's, which is the
 // file system's: expected logs are built in the list's own order from each entry's group.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -164,6 +165,26 @@ TEST_F(SaveLogTest, AFailedSaveIsReportedOnceTheWindowIsRestoredAndLeavesTheEarl
     logs.add("log.txt:16");
     std::filesystem::remove_all(drive.path("Cache"));
     EXPECT_EQ(failedSave(logPath, "the folder " + drive.path("Cache") + " could not be listed: it does not exist"), "");
+}
+
+// The user's own log in a folder where they may create nothing (root's, or their own made
+// read-only) is written where it is, byte for byte, without a word.
+TEST_F(SaveLogTest, ALogTheUserMayWriteInAFolderTheyMayNotIsWrittenInPlace) {
+    logs.add("closed/log.txt:16");
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(logs.path("closed/log.txt").c_str(), test::kNobody, test::kNobody), 0);
+    }
+    ASSERT_EQ(chmod(logs.path("closed").c_str(), 0555), 0);
+    const std::string expected = expectedLog(workedExample());
+    EXPECT_EQ(test::runUnprivileged([&] {
+                  test::BoxAnswerer answer(QMessageBox::Ok);
+                  save(logs.path("closed/log.txt"));
+                  if (answer.answered()) std::cerr << answer.text.toStdString() << "\n";
+                  return answer.answered() ? 1 : contentOf(logs.path("closed/log.txt")) == expected ? 0 : 2;
+              }),
+              0)
+        << "1: the save failed, 2: wrong bytes";
+    EXPECT_EQ(test::namesIn(logs.path("closed")), std::vector<std::string>{"log.txt"});
 }
 
 // A small file system filled to the last block after the earlier log was written there.

@@ -65,5 +65,32 @@ TEST_F(DeleteTest, AFailureStopsTheCommandAndIsReportedWithThePath) {
             << before[i];
 }
 
+// In mode 1, Z and Y are marked for a total size of 0. A file with content written into Z
+// after the scan keeps Z, with the folders on the file's way, and the report names the file;
+// Y, unchanged, goes whole.
+struct ZeroSizeDeleteTest : test::WindowTest {
+    ZeroSizeDeleteTest() : WindowTest({"keep.txt:1", "Z/a:0", "Z/s/t/", "Y/b:0", "Y/s/"}) {}
+};
+
+TEST_F(ZeroSizeDeleteTest, AFileWrittenAfterTheScanSurvivesWithItsFoldersAndIsNamed) {
+    scan(1);
+    const std::string z = "*** " + drive.path("Z"), y = "*** " + drive.path("Y");
+    ASSERT_GE(indexOf(z), 0);
+    ASSERT_GE(indexOf(y), 0);
+    drive.add("Z/s/t/late.txt:5");
+    form->List1->setSelected(static_cast<std::size_t>(indexOf(z)), true);
+    test::BoxAnswerer answer(QMessageBox::Ok);
+    form->cmdDel->click();
+    EXPECT_EQ(answer.text.toStdString(), "The folder " + drive.path("Z") + " could not be deleted:\n" +
+                                             drive.path("Z/s/t/late.txt") + ": holds data written after the scan");
+    EXPECT_EQ(test::contentOf(drive.path("Z/s/t/late.txt")), "xxxxx");
+    EXPECT_TRUE(form->List1->Selected(static_cast<std::size_t>(indexOf(z))));
+    form->List1->setSelected(static_cast<std::size_t>(indexOf(z)), false);
+    form->List1->setSelected(static_cast<std::size_t>(indexOf(y)), true);
+    form->cmdDel->click();
+    EXPECT_FALSE(exists(drive.path("Y")));
+    EXPECT_EQ(entries(), std::vector<std::string>{z});
+}
+
 }  // namespace
 }  // namespace voidbroom

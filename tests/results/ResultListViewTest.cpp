@@ -11,7 +11,7 @@ namespace {
 struct ListViewTest : ::testing::Test {
     void SetUp() override {
         view.resize(300, 200);
-        for (int i = 0; i < 50; ++i) view.AddItem("/folder" + std::to_string(i));
+        for (int i = 0; i < 50; ++i) view.AddItem({EntryKind::Empty, "/folder" + std::to_string(i), {}});
         view.show();
     }
     QPoint line(int index) const { return QPoint(20, index * view.lineHeight() + view.lineHeight() / 2); }

@@ -5,9 +5,13 @@
 namespace voidbroom {
 namespace {
 
+// Entries as the list shows them: a text that starts with the marker is a marked entry.
 ResultList listOf(const std::vector<std::string>& texts) {
     ResultList list;
-    for (const auto& text : texts) list.append(text, {});
+    for (const auto& text : texts) {
+        const bool marked = text.starts_with(kEntryMarker);
+        list.append({marked ? EntryKind::ZeroSize : EntryKind::Empty, marked ? text.substr(4) : text, {}});
+    }
     return list;
 }
 
@@ -15,22 +19,22 @@ ResultList listOf(const std::vector<std::string>& texts) {
 std::string shown(const ResultList& list) {
     std::string texts, selection;
     for (std::size_t i = 0; i < list.count(); ++i) {
-        texts += list.at(i).text;
+        texts += entryText(list.at(i));
         selection += list.selected(i) ? '1' : '0';
     }
     return texts + " " + selection;
 }
 
-// "***x" counts as marked, as every reader tells marked entries by the first three characters.
+// An entry is plain or marked by why it was listed, whatever its path looks like.
 TEST(Selection, SelectAllEmptyTakesExactlyThePlainEntriesAndNeitherCommandMovesTheCurrentEntry) {
-    ResultList list = listOf({"a", "*** b", "c", "*** d", "**e", "***x"});
+    ResultList list = listOf({"a", "*** b", "c", "*** d", "**e", "*** x"});
     list.setSelected(1, true);  // marked entries selected by hand
     list.setSelected(3, true);
     list.setCurrent(3);
     selectAllEmpty(list);
-    EXPECT_EQ(shown(list), "a*** bc*** d**e***x 101010");
+    EXPECT_EQ(shown(list), "a*** bc*** d**e*** x 101010");
     selectAll(list);
-    EXPECT_EQ(shown(list), "a*** bc*** d**e***x 111111");
+    EXPECT_EQ(shown(list), "a*** bc*** d**e*** x 111111");
     EXPECT_EQ(list.current(), 3);
 }
 
@@ -45,7 +49,7 @@ TEST(ResultList, RemovalsKeepOrderSelectionAndCurrentEntry) {
         if (list.selected(i) && i != 2) list.remove(i);
     EXPECT_EQ(shown(list), "1234 0100");
     EXPECT_EQ(list.current(), 3) << "entry 4 moved down one place";
-    list.append("7", {});  // appending after removals closes the gap first
+    list.append({EntryKind::Empty, "7", {}});  // appending after removals closes the gap first
     list.remove(0);
     EXPECT_EQ(shown(list), "2347 1000");
     list.remove(2);

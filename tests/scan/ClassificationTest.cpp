@@ -49,7 +49,12 @@ TEST(Classification, EachModeListsExactlyItsFolders) {
         const int failures = test::runUnprivileged([&] {
             int failures = 0;
             for (int mode = 0; mode <= 2; ++mode) {
-                Lines entries = test::walk(tree.rootPath(), mode).entries;
+                const test::RecordingHost host = test::walk(tree.rootPath(), mode);
+                Lines entries = host.entries;
+                // Each entry knows why it was listed, and shows it.
+                const EntryKind marked = mode == 1 ? EntryKind::ZeroSize : EntryKind::NoFiles;
+                for (std::size_t i = 0; i < entries.size(); ++i)
+                    failures += host.kinds[i] != (entries[i].starts_with("*** ") ? marked : EntryKind::Empty);
                 for (std::string& line : entries) line.replace(line.find(tree.root()), tree.root().size(), "R");
                 const std::string difference = test::lineDifference(c.expected[mode], entries);
                 if (!difference.empty()) std::fprintf(stderr, "mode %d:\n%s", mode, difference.c_str());

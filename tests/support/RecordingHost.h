@@ -23,7 +23,10 @@ public:
     }
     bool stopRequested() override { return stop; }
     void showFolder(const std::string& path) override { captions.push_back(path); }
-    void addEntry(const std::string& entry, const FolderIdentity&) override { entries.push_back(entry); }
+    void addEntry(const ResultEntry& entry) override {
+        entries.push_back(entryText(entry));
+        kinds.push_back(entry.kind);
+    }
     int scanMode() override { return mode; }
 
     int mode;
@@ -31,6 +34,7 @@ public:
     int yields = 0;
     std::function<void(int)> onYield;
     Lines entries, captions;
+    std::vector<EntryKind> kinds;
 };
 
 // Walks `rootPath` in `mode` and returns the host, with what the walk reported.
