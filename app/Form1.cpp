@@ -11,14 +11,15 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/ClickableLabel.h"
-#include "app/DriveListBox.h"
+#include "app/Controls.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/DriveListBox.h"
 #include "app/Form2.h"
 #include "app/Layout.h"
 #include "app/Version.h"
 #include "app/modXpLook.h"
 #include "log/LogPath.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 
 // The pictures live in the GUI library; a static library's resources must be registered.
 static void registerPictures() { Q_INIT_RESOURCE(resources); }
@@ -245,7 +246,7 @@ void Form1::Form_Load() {
     Combo1->setCurrentIndex(0);
     Label1->setText(QString());
     Text1->setText(QString::fromStdString(defaultLogPath()));
-    for (QPushButton* b : {cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty}) b->setEnabled(false);
+    setAllEnabled({cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty}, false);
     try {
         fso = makeFso_();
     } catch (const std::exception& error) {
@@ -255,7 +256,7 @@ void Form1::Form_Load() {
         return;
     }
     frameScanner->setVisible(true);
-    for (QPushButton* b : {cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty}) b->setVisible(true);
+    setAllVisible({cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty}, true);
     frameSE->setVisible(false);
     frameAbout->setVisible(false);
     cmdExit->setVisible(false);
@@ -271,8 +272,7 @@ void Form1::selectPanel(Panel panel) {
     const bool scanner = panel == Panel::Scanner;
     const bool saveAndExit = panel == Panel::SaveAndExit;
     frameScanner->setVisible(scanner);
-    for (QPushButton* b : {cmdScan, cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty})
-        b->setVisible(scanner);
+    setAllVisible({cmdScan, cmdStop, cmdSelAll, cmdDel, cmdSaveLog, cmdSelEmpty}, scanner);
     frameSE->setVisible(saveAndExit);
     frameAbout->setVisible(panel == Panel::About);
     cmdExit->setVisible(saveAndExit);

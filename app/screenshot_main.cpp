@@ -11,17 +11,16 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
-#include "app/ClickableLabel.h"
-#include "app/DriveListBox.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/DriveListBox.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "app/Layout.h"
+#include "app/StandInDrive.h"
 #include "fs/FsError.h"
-#include "results/FolderContent.h"
-#include "results/ResultListView.h"
+#include "results/FolderContentLister.h"
+#include "app/widgets/ResultListView.h"
 
 namespace {
 
@@ -32,16 +31,6 @@ void settle() {
 bool save(QWidget& window, const QString& file) {
     settle();
     return window.grab().save(file);
-}
-
-// The machine's mount table with FOLDER added as one more drive.
-std::string mountTableWith(const std::string& folder, const QString& outDir) {
-    std::ifstream real("/proc/self/mountinfo");
-    std::stringstream table;
-    table << real.rdbuf() << "999999 1 0:99 / " << folder << " rw - ext4 /dev/demo rw\n";
-    const std::string path = QDir(outDir).filePath(".mountinfo").toStdString();
-    std::ofstream(path) << table.str();
-    return path;
 }
 
 // Double-clicks the marked entry with the most content and pictures the content window.
@@ -83,11 +72,9 @@ int main(int argc, char** argv) {
     const QString outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outDir);
     const std::string folder = argv[2];
-    const std::string table = mountTableWith(folder, outDir);
-    voidbroom::Form1 form([table] {
-        return std::make_unique<voidbroom::FileSystemObject>(
-            voidbroom::FileSystemOptions{table, /*drivesMustBeMounted=*/false});
-    });
+    const std::string table = QDir(outDir).filePath(".mountinfo").toStdString();
+    if (!voidbroom::writeStandInMountTable(table, folder, "/dev/demo", /*withSystemDrives=*/true)) return 1;
+    voidbroom::Form1 form(voidbroom::standInFso(table));
     if (!form.loaded()) return 1;
     form.show();
     bool ok = save(form, outDir + "/scanner.png");

@@ -23,14 +23,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/DriveListBox.h"
+#include "app/widgets/DriveListBox.h"
 #include "app/Form1.h"
-#include "results/ResultListView.h"
-#include "scan/WindowScanHost.h"
+#include "app/StandInDrive.h"
+#include "app/widgets/ResultListView.h"
+#include "app/scan/WindowScanHost.h"
 
 namespace {
 
@@ -41,9 +41,8 @@ using voidbroom::Form1;
 // A window whose only drive is `folder` (listed through a mount table of our own).
 std::unique_ptr<Form1> windowOn(const std::string& folder) {
     const std::string table = QDir::temp().filePath("voidbroom-bench-mountinfo").toStdString();
-    std::ofstream(table) << "999999 1 0:99 / " << folder << " rw - ext4 /dev/bench rw\n";
-    auto form = std::make_unique<Form1>(
-        [table] { return std::make_unique<FileSystemObject>(FileSystemOptions{table, false}); });
+    voidbroom::writeStandInMountTable(table, folder, "/dev/bench", /*withSystemDrives=*/false);
+    auto form = std::make_unique<Form1>(voidbroom::standInFso(table));
     std::remove(table.c_str());
     return form;
 }

@@ -134,7 +134,7 @@ OpenedFolder openFolderPath(const std::string& path, FollowLinks follow) {
     return result;
 }
 
-std::string describeOpenFailure(const OpenedFolder& result) {
+std::string describeOpenFailure(const OpenOutcome& result) {
     switch (result.status) {
         case OpenStatus::Opened:
             return "opened";

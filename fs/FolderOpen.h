@@ -15,10 +15,18 @@ enum class OpenStatus {
     Failed,           // it is there but cannot be opened (permissions, descriptors, ...)
 };
 
+// How it ended, without the descriptor.
+struct OpenOutcome {
+    OpenStatus status = OpenStatus::Failed;
+    int error = 0;  // errno when status is not Opened
+    bool opened() const { return status == OpenStatus::Opened; }
+};
+
 struct OpenedFolder {
     Fd fd;
     OpenStatus status = OpenStatus::Failed;
     int error = 0;  // errno when status is not Opened
+    OpenOutcome outcome() const { return {status, error}; }
 };
 
 // Opens the folder `name` (one path component) inside the open folder `parentFd`, for
@@ -39,6 +47,9 @@ enum class FollowLinks { No, Yes };
 OpenedFolder openFolderPath(const std::string& path, FollowLinks follow);
 
 // A human-readable reason for an open that did not succeed.
-std::string describeOpenFailure(const OpenedFolder& result);
+std::string describeOpenFailure(const OpenOutcome& outcome);
+inline std::string describeOpenFailure(const OpenedFolder& result) {
+    return describeOpenFailure(result.outcome());
+}
 
 }  // namespace voidbroom

@@ -33,6 +33,8 @@ public:
 
     // Descriptor of the top folder, or -1 when it is lost.
     int top() const { return levels_.back().fd; }
+    // The name the top folder was pushed with ("" for the bottom).
+    const std::string& topName() const { return levels_.back().name; }
     std::size_t size() const { return levels_.size(); }
     bool empty() const { return levels_.empty(); }
     void clear();

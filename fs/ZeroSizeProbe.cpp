@@ -1,14 +1,15 @@
 #include "fs/ZeroSizeProbe.h"
 
-#include <fcntl.h>
-
 #include <functional>
 
-#include "fs/FolderOpen.h"
-
 namespace voidbroom {
+namespace {
+SizeAnswer sizeAnswerOf(FileLength length) {
+    return length == FileLength::NotZero ? SizeAnswer::NotZero : SizeAnswer::Unreadable;
+}
+}  // namespace
 
-ZeroSizeProbe::ZeroSizeProbe() = default;
+ZeroSizeProbe::ZeroSizeProbe() : walk_(ListingOptions{.fileLengths = true, .stopAtData = true}) {}
 
 ZeroSizeProbe::Key ZeroSizeProbe::keyOf(std::string_view name, ino_t inode) {
     return Key{inode, std::hash<std::string_view>{}(name)};
@@ -23,94 +24,64 @@ std::optional<SizeAnswer> ZeroSizeProbe::takeKnown(std::string_view name, ino_t 
     return answer;
 }
 
-SizeAnswer ZeroSizeProbe::sizeOfOpenFolder(int fd) {
-    // A description of its own, so that reading does not move the caller's position.
-    Fd self(openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!self) return SizeAnswer::Unreadable;
-    stack_.start(std::move(self));
-    SizeAnswer answer;
-    if (read(stack_.top(), keyOf({}, 0), answer) == Step::Pending) answer = descend();
-    stack_.clear();
-    return answer;
+std::optional<SizeAnswer> ZeroSizeProbe::answerOfListing() const {
+    const FolderListing& listing = walk_.listing();
+    if (!listing.readable()) return SizeAnswer::Unreadable;
+    if (listing.filesLength != FileLength::Zero) return sizeAnswerOf(listing.filesLength);
+    if (walk_.subfolderCount() == 0) return SizeAnswer::Zero;
+    return std::nullopt;
 }
 
 SizeAnswer ZeroSizeProbe::sizeOf(int parentFd, std::string_view name, ino_t inode) {
     const Key key = keyOf(name, inode);
     if (auto it = known_.find(key); it != known_.end()) return it->second;
-    stack_.startBorrowed(parentFd);
-    SizeAnswer answer;
-    name_.assign(name);
-    if (enter(name_, key, answer) == Step::Pending) answer = descend();
-    stack_.clear();
+    SizeAnswer answer = SizeAnswer::Unreadable;
+    if (walk_.startAt(parentFd, name, std::string(name)).opened()) {
+        if (const auto known = answerOfListing()) {
+            answer = *known;
+        } else {
+            levels_.assign(1, key);
+            walk_.descend();
+            answer = descend();
+        }
+    }
+    known_[key] = answer;
+    walk_.clear();
     return answer;
 }
 
-ZeroSizeProbe::Step ZeroSizeProbe::enter(const std::string& name, Key key, SizeAnswer& answer) {
-    ++opens_;
-    OpenedFolder folder = openChildFolder(stack_.top(), name.c_str());
-    if (folder.status != OpenStatus::Opened) {
-        answer = known_[key] = SizeAnswer::Unreadable;
-        return Step::Done;
-    }
-    const Step step = read(folder.fd.get(), key, answer);
-    if (step == Step::Pending) stack_.push(std::move(folder.fd), name);
-    return step;
-}
-
-ZeroSizeProbe::Step ZeroSizeProbe::read(int fd, Key key, SizeAnswer& answer) {
-    const std::size_t firstSub = pending_.size();
-    answer = SizeAnswer::Zero;
-    const int error = reader_.forEach(fd, [&](const DirEntry& entry) {
-        if (entry.isFolder) {
-            pending_.add(entry.name, entry.inode);
-            return true;
-        }
-        const FileLength length = DirReader::lengthOf(fd, entry.name.data());
-        if (length == FileLength::Zero) return true;
-        answer = length == FileLength::NotZero ? SizeAnswer::NotZero : SizeAnswer::Unreadable;
-        return false;
-    });
-    if (error != 0) answer = SizeAnswer::Unreadable;
-    if (answer != SizeAnswer::Zero || pending_.size() == firstSub) {
-        pending_.truncate(firstSub);
-        known_[key] = answer;
-        return Step::Done;
-    }
-    frames_.push_back(Frame{key, firstSub, firstSub, pending_.size()});
-    return Step::Pending;
-}
-
 SizeAnswer ZeroSizeProbe::descend() {
-    while (!frames_.empty()) {
-        Frame& frame = frames_.back();
-        if (frame.next == frame.end) {
-            known_[frame.key] = SizeAnswer::Zero;
-            pending_.truncate(frame.first);
-            frames_.pop_back();
-            stack_.pop();
+    while (!walk_.done()) {
+        if (!walk_.take()) {
+            known_[levels_.back()] = SizeAnswer::Zero;
+            levels_.pop_back();
+            walk_.leave();
             continue;
         }
-        const std::size_t sub = frame.next++;
-        name_.assign(pending_.name(sub));
-        const Key key = keyOf(name_, pending_.inode(sub));
-        SizeAnswer answer;
-        if (auto it = known_.find(key); it != known_.end()) {
+        const Key key = keyOf(walk_.takenName(), walk_.takenInode());
+        std::optional<SizeAnswer> answer;
+        if (auto it = known_.find(key); it != known_.end())
             answer = it->second;
-        } else if (stack_.top() < 0) {
+        else if (walk_.levelFd() < 0)  // moved away meanwhile: nothing below can be asked
             answer = SizeAnswer::Unreadable;
-        } else if (enter(name_, key, answer) == Step::Pending) {
-            continue;
+        else if (!walk_.enter().opened())
+            answer = known_[key] = SizeAnswer::Unreadable;
+        else if ((answer = answerOfListing()))
+            known_[key] = *answer;
+        if (!answer) {
+            levels_.push_back(key);
+            walk_.descend();
+        } else if (*answer != SizeAnswer::Zero) {
+            return failAll(*answer);
         }
-        if (answer != SizeAnswer::Zero) return failAll(answer);
     }
     return SizeAnswer::Zero;
 }
 
 // Everything still open contains the folder that answered `answer`, so it answers the same.
 SizeAnswer ZeroSizeProbe::failAll(SizeAnswer answer) {
-    for (const Frame& frame : frames_) known_[frame.key] = answer;
-    frames_.clear();
-    pending_.clear();
+    for (const Key& key : levels_) known_[key] = answer;
+    levels_.clear();
     return answer;
 }
 

@@ -4,14 +4,11 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "fs/DirReader.h"
-#include "fs/FolderStack.h"
-#include "fs/PendingFolders.h"
+#include "fs/FolderWalk.h"
 
 namespace voidbroom {
 
@@ -34,9 +31,6 @@ public:
     // The answer for the folder `name` (listed with `inode`) inside the open folder `parentFd`.
     SizeAnswer sizeOf(int parentFd, std::string_view name, ino_t inode);
 
-    // The answer for the folder open at `fd` itself (it is not remembered).
-    SizeAnswer sizeOfOpenFolder(int fd);
-
     // The remembered answer for that folder, if it has one; the answer is forgotten, since a
     // walk visits each folder once.
     std::optional<SizeAnswer> takeKnown(std::string_view name, ino_t inode);
@@ -44,8 +38,8 @@ public:
     // Forgets every remembered answer, for a walk that starts afresh.
     void forget() { known_.clear(); }
 
-    std::size_t reads() const { return reader_.reads(); }
-    std::size_t opens() const { return opens_; }
+    std::size_t reads() const { return walk_.reads(); }
+    std::size_t opens() const { return walk_.opens(); }
 
 private:
     struct Key {
@@ -56,30 +50,17 @@ private:
     struct KeyHash {
         std::size_t operator()(const Key& k) const { return k.nameHash ^ (k.inode * 0x9e3779b97f4a7c15ULL); }
     };
-    struct Frame {
-        Key key;
-        std::size_t first;
-        std::size_t next;
-        std::size_t end;
-    };
-    enum class Step { Done, Pending };
 
     static Key keyOf(std::string_view name, ino_t inode);
-    // Opens one folder below the top of the stack and reads it; Pending when its subfolders
-    // still have to be asked about (it is then the new top).
-    Step enter(const std::string& name, Key key, SizeAnswer& answer);
-    // Reads the folder open at `fd`: its files until one is not empty, and its subfolders.
-    Step read(int fd, Key key, SizeAnswer& answer);
+    // The answer the folder just read gives by itself; nullopt when its subfolders decide.
+    std::optional<SizeAnswer> answerOfListing() const;
+    // Asks about every folder below the open levels; the answer for the outermost.
     SizeAnswer descend();
     SizeAnswer failAll(SizeAnswer answer);
 
     std::unordered_map<Key, SizeAnswer, KeyHash> known_;
-    DirReader reader_;
-    FolderStack stack_;
-    std::vector<Frame> frames_;
-    PendingFolders pending_;
-    std::string name_;
-    std::size_t opens_ = 0;
+    FolderWalk walk_;
+    std::vector<Key> levels_;  // the key of each open level of walk_
 };
 
 }  // namespace voidbroom

@@ -2,7 +2,7 @@
 
 #include "fs/FsError.h"
 #include "log/LogFile.h"
-#include "results/FolderContent.h"
+#include "results/FolderContentLister.h"
 
 namespace voidbroom {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/FolderDeletion.h"
+#include "fs/FolderDeleter.h"
 #include "results/ResultList.h"
 
 namespace voidbroom {

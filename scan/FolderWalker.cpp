@@ -3,10 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "fs/FolderOpen.h"
-#include "fs/Paths.h"
-#include "scan/ResultEntry.h"
-
 namespace voidbroom {
 namespace {
 SizeAnswer sizeAnswerOf(FileLength length) {
@@ -21,80 +17,78 @@ SizeAnswer sizeAnswerOf(FileLength length) {
     return SizeAnswer::Unreadable;
 }
 
-bool isFolderIn(int parentFd, const std::string& name) {
+bool isFolderIn(int parentFd, std::string_view name) {
     struct stat st;
-    return fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    const std::string copy(name);
+    return fstatat(parentFd, copy.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 }  // namespace
 
 FolderWalker::FolderWalker(ScanHost& host) : host_(host) {}
 
 WalkCounters FolderWalker::counters() const {
-    return {foldersOpened_, reader_.reads() + probe_.reads(), probe_.opens()};
+    return {foldersOpened_, walk_.reads() + probe_.reads(), probe_.opens()};
 }
 
-WalkResult FolderWalker::ScanFolder(const std::string& rootPath) {
+WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
+    mode_ = scanMode;
     frames_.clear();
-    pending_.clear();
-    stack_.clear();
     queue_.clear();
     queueHead_ = 0;
     probe_.forget();  // the tree may have changed since the last walk
+    walk_.clear();
+    walk_.options().fileLengths = mode_ != 0;
     host_.yield();
     if (host_.stopRequested()) return {};
-    OpenedFolder root = openFolderPath(rootPath, FollowLinks::Yes);
-    if (root.status == OpenStatus::Missing)
-        return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
+    const OpenOutcome root = walk_.start(rootPath, FollowLinks::Yes);
+    if (root.status == OpenStatus::Missing) return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
     host_.showFolder(rootPath);
-    if (root.status != OpenStatus::Opened)
-        return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
-    path_ = rootPath;
-    examine(std::move(root.fd), {}, 0, true);
-    while (!frames_.empty()) {
-        if (frames_.back().next == frames_.back().end)
-            leave();
+    if (!root.opened()) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
+    examine(std::nullopt);
+    while (!walk_.done()) {
+        if (walk_.take())
+            visitNext();
         else
-            visitNext(frames_.back());
+            leave();
     }
+    walk_.clear();
     return {};
 }
 
-// One visit of the next subfolder of `frame`'s folder. After a stop the remaining visits
-// still yield, then end without examining anything.
-void FolderWalker::visitNext(Frame& frame) {
-    const std::size_t sub = frame.next++;
+// One visit of the subfolder just taken. After a stop the remaining visits still yield, then
+// end without examining anything.
+void FolderWalker::visitNext() {
     host_.yield();
-    const int parentFd = stack_.top();
-    name_.assign(pending_.name(sub));
+    const int parentFd = walk_.levelFd();
     if (host_.stopRequested()) {
         // Entries found before the stop may still wait for a size that this subfolder
         // decides; answer it without visiting, as a size read would have.
-        if (!queue_.empty() && frame.size == SizeAnswer::Zero) {
+        if (!queue_.empty() && frames_.back().size == SizeAnswer::Zero) {
             const SizeAnswer size = parentFd < 0 ? SizeAnswer::Unreadable
-                                                 : probe_.sizeOf(parentFd, name_, pending_.inode(sub));
+                                                 : probe_.sizeOf(parentFd, walk_.takenName(), walk_.takenInode());
             if (size != SizeAnswer::Zero) markNotZero(size);
         }
         return;
     }
     if (parentFd < 0) {  // the folder was moved away: its enumeration cannot go on
-        frame.next = frame.end;
+        walk_.abandonLevel();
         markNotZero(SizeAnswer::Unreadable);
         return;
     }
-    path_.resize(frame.pathLength);
-    appendChild(path_, name_);
-    OpenedFolder child = openChildFolder(parentFd, name_.c_str());
+    const std::optional<SizeAnswer> known =
+        mode_ == 1 ? probe_.takeKnown(walk_.takenName(), walk_.takenInode()) : std::nullopt;
+    walk_.options().fileLengths = mode_ != 0 && !known;
+    const OpenOutcome child = walk_.enter();
     // A folder removed since its parent was listed, or replaced by a file or a link, is not
     // there any more; a mount point belongs to another drive. Neither is shown or listed,
     // and the size of what holds them cannot be told.
-    if (child.status != OpenStatus::Opened) markNotZero(SizeAnswer::Unreadable);
+    if (!child.opened()) markNotZero(SizeAnswer::Unreadable);
     if (child.status == OpenStatus::Missing || child.status == OpenStatus::OtherFileSystem) return;
     // In a folder that may be listed but not searched, a child cannot even be seen to be
     // there: no caption for it.
-    if (child.status != OpenStatus::Opened && !isFolderIn(parentFd, name_)) return;
-    host_.showFolder(path_);
-    if (child.status != OpenStatus::Opened) return;
-    examine(std::move(child.fd), name_, pending_.inode(sub), false);
+    if (!child.opened() && !isFolderIn(parentFd, walk_.takenName())) return;
+    host_.showFolder(walk_.path());
+    if (child.opened()) examine(known);
 }
 
 // Mode 0 never needs a size: a folder with entries is descended into whatever its size, and
@@ -102,92 +96,63 @@ void FolderWalker::visitNext(Frame& frame) {
 // the size probe, which remembers what it read for the visits below. Mode 2 descends into
 // every folder, so a folder's size is decided by the walk below it; only a folder without
 // files waits for it, as its entry depends on it (entries after it wait in the queue).
-void FolderWalker::examine(Fd fd, std::string_view name, ino_t inode, bool isRoot) {
+void FolderWalker::examine(std::optional<SizeAnswer> known) {
     ++foldersOpened_;
-    const int mode = host_.scanMode();
-    const std::optional<SizeAnswer> known =
-        mode == 1 && !isRoot ? probe_.takeKnown(name, inode) : std::nullopt;
-    const std::size_t firstSub = pending_.size();
-    const Listed listed = readListing(fd.get(), mode != 0 && !known);
-    const std::size_t subfolders = pending_.size() - firstSub;
+    const FolderListing& listed = walk_.listing();
+    const std::size_t subfolders = walk_.subfolderCount();
     FolderFacts facts;
     bool undecided = false;
-    if (listed.readable) {
+    if (listed.readable()) {
         facts.files = listed.files;
         facts.subfolders = subfolders;
-        if (listed.files == 0 && subfolders == 0)
-            facts.size = SizeAnswer::Zero;
-        else if (mode == 0)
-            facts.size = SizeAnswer::NotZero;  // not read; see above
-        else if (known)
-            facts.size = *known;
-        else if (listed.filesLength != FileLength::Zero)
-            facts.size = sizeAnswerOf(listed.filesLength);
-        else if (subfolders == 0)
-            facts.size = SizeAnswer::Zero;
-        else if (mode == 2)
-            facts.size = SizeAnswer::Zero, undecided = true;
-        else
-            facts.size = probeSubfolders(fd.get(), firstSub);
+        facts.size = sizeOfListed(known, undecided);
     }
     if (facts.size != SizeAnswer::Zero) markNotZero(facts.size);
 
-    const Verdict verdict = classifyFolder(facts, mode);
+    const Verdict verdict = classifyFolder(facts, mode_);
     std::size_t slot = kNoSlot;
     if (verdict.listing != Listing::None || (undecided && listed.files == 0)) {
         const EntryKind kind = verdict.listing == Listing::Plain ? EntryKind::Empty
-                               : mode == 1                       ? EntryKind::ZeroSize
+                               : mode_ == 1                      ? EntryKind::ZeroSize
                                                                  : EntryKind::NoFiles;
-        ResultEntry entry{kind, path_, identityOf(fd.get())};
+        ResultEntry entry{kind, walk_.path(), identityOf(walk_.folderFd())};
         if (undecided)  // marked unless everything below turns out to be zero-size
             slot = hold(std::move(entry));
         else
             deliver(std::move(entry));
     }
     if (verdict.descend && subfolders > 0) {
-        frames_.push_back(Frame{firstSub, firstSub, pending_.size(), path_.size(),
-                                facts.size, slot});
-        if (isRoot)
-            stack_.start(std::move(fd));
-        else
-            stack_.push(std::move(fd), name);
-        return;
+        frames_.push_back(Frame{facts.size, slot});
+        walk_.descend();
     }
-    pending_.truncate(firstSub);
 }
 
-FolderWalker::Listed FolderWalker::readListing(int fd, bool wantLengths) {
-    Listed listed;
-    const int error = reader_.forEach(fd, [&](const DirEntry& entry) {
-        if (entry.isFolder) {
-            pending_.add(entry.name, entry.inode);
-            return true;
-        }
-        ++listed.files;
-        // Only until the first file that is not empty: the answer is then known.
-        if (wantLengths && listed.filesLength == FileLength::Zero)
-            listed.filesLength = DirReader::lengthOf(fd, entry.name.data());
-        return true;
-    });
-    listed.readable = error == 0;
-    return listed;
+SizeAnswer FolderWalker::sizeOfListed(std::optional<SizeAnswer> known, bool& undecided) {
+    const FolderListing& listed = walk_.listing();
+    const std::size_t subfolders = walk_.subfolderCount();
+    if (listed.files == 0 && subfolders == 0) return SizeAnswer::Zero;
+    if (mode_ == 0) return SizeAnswer::NotZero;  // not read; see above
+    if (known) return *known;
+    if (listed.filesLength != FileLength::Zero) return sizeAnswerOf(listed.filesLength);
+    if (subfolders == 0) return SizeAnswer::Zero;
+    if (mode_ == 1) return probeSubfolders();
+    undecided = true;
+    return SizeAnswer::Zero;
 }
 
-SizeAnswer FolderWalker::probeSubfolders(int fd, std::size_t firstSub) {
-    for (std::size_t i = firstSub; i < pending_.size(); ++i) {
-        const SizeAnswer answer = probe_.sizeOf(fd, pending_.name(i), pending_.inode(i));
+SizeAnswer FolderWalker::probeSubfolders() {
+    for (std::size_t i = 0; i < walk_.subfolderCount(); ++i) {
+        const SizeAnswer answer = probe_.sizeOf(walk_.folderFd(), walk_.subfolderName(i), walk_.subfolderInode(i));
         if (answer != SizeAnswer::Zero) return answer;
     }
     return SizeAnswer::Zero;
 }
 
 void FolderWalker::leave() {
-    const Frame& frame = frames_.back();
     // Everything below was zero-size: so is this folder, and its waiting entry goes.
-    if (frame.slot != kNoSlot) settle(frame.slot, false);
-    pending_.truncate(frame.first);
+    if (frames_.back().slot != kNoSlot) settle(frames_.back().slot, false);
     frames_.pop_back();
-    stack_.pop();
+    walk_.leave();
 }
 
 void FolderWalker::markNotZero(SizeAnswer answer) {

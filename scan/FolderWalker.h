@@ -3,12 +3,11 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "fs/DirReader.h"
-#include "fs/FolderStack.h"
-#include "fs/PendingFolders.h"
+#include "fs/FolderWalk.h"
 #include "fs/ZeroSizeProbe.h"
 #include "scan/Classification.h"
 #include "scan/ResultEntry.h"
@@ -32,26 +31,24 @@ struct WalkCounters {
     std::size_t probeOpens = 0;      // folders opened again to answer a size question
 };
 
-// The depth-first, pre-order walk that classifies every folder below a root and reports
-// entries to its host. Folders are visited from an explicit stack, so depth has no limit;
-// every folder is opened relative to its parent and never through a link or into another
-// file system. One walker can run any number of walks, one after the other.
+// The depth-first, pre-order walk that classifies every folder below a root in one listing
+// mode and reports entries to its host. It is a client of the walk engine, which opens and
+// reads the folders; the walker decides what each one is. One walker can run any number of
+// walks, one after the other.
 class FolderWalker {
 public:
     explicit FolderWalker(ScanHost& host);
 
-    // Walks the folder at `rootPath` (a root path, ending in "/") and everything below it.
-    WalkResult ScanFolder(const std::string& rootPath);
+    // Walks the folder at `rootPath` (a root path, ending in "/") and everything below it,
+    // listing folders as mode `scanMode` (0, 1 or 2) says.
+    WalkResult ScanFolder(const std::string& rootPath, int scanMode);
 
     WalkCounters counters() const;
 
 private:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+    // What the walker keeps of each open level of the engine.
     struct Frame {
-        std::size_t first;  // this folder's subfolders are pending_[first, end)
-        std::size_t next;
-        std::size_t end;
-        std::size_t pathLength;
         SizeAnswer size;   // in mode 2, Zero while nothing found below says otherwise
         std::size_t slot;  // queue_ slot of the folder's entry while its size is undecided
     };
@@ -61,17 +58,13 @@ private:
         ResultEntry entry;
         State state;
     };
-    struct Listed {
-        bool readable = true;
-        std::size_t files = 0;
-        FileLength filesLength = FileLength::Zero;  // worst of the files, when asked for
-    };
 
-    void visitNext(Frame& frame);
-    // Reads and classifies the open folder whose path is path_; descends by pushing it.
-    void examine(Fd fd, std::string_view name, ino_t inode, bool isRoot);
-    Listed readListing(int fd, bool wantLengths);
-    SizeAnswer probeSubfolders(int fd, std::size_t firstSub);
+    void visitNext();
+    // Classifies the folder the engine read last (its path is walk_.path()); descends into
+    // it when the listing rule says so. `known` is its size where the probe already knows it.
+    void examine(std::optional<SizeAnswer> known);
+    SizeAnswer sizeOfListed(std::optional<SizeAnswer> known, bool& undecided);
+    SizeAnswer probeSubfolders();
     void leave();
 
     // A folder below every open frame is not zero-size: neither is any of them.
@@ -81,13 +74,10 @@ private:
     void settle(std::size_t slot, bool keep);
 
     ScanHost& host_;
-    DirReader reader_;
+    int mode_ = 0;
+    FolderWalk walk_;
     ZeroSizeProbe probe_;
-    FolderStack stack_;
     std::vector<Frame> frames_;
-    PendingFolders pending_;
-    std::string name_;
-    std::string path_;
     std::vector<Queued> queue_;
     std::size_t queueHead_ = 0;
     std::size_t foldersOpened_ = 0;

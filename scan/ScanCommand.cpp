@@ -36,7 +36,7 @@ struct Options {
 // Writes every entry to the output as it comes; the walk never stops early.
 class PrintingHost : public ScanHost {
 public:
-    PrintingHost(std::FILE* out, int mode) : out_(out), mode_(mode) {}
+    explicit PrintingHost(std::FILE* out) : out_(out) {}
     void yield() override {}
     bool stopRequested() override { return false; }
     void showFolder(const std::string&) override {}
@@ -45,11 +45,9 @@ public:
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fputc('\n', out_);
     }
-    int scanMode() override { return mode_; }
 
 private:
     std::FILE* out_;
-    int mode_;
 };
 
 std::optional<int> parseMode(std::string_view text) {
@@ -121,9 +119,9 @@ int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE*
     }
     if (helpOrVersion) return std::fflush(out) == 0 ? 0 : 1;
 
-    PrintingHost host(out, options.mode);
+    PrintingHost host(out);
     FolderWalker walker(host);
-    const WalkResult result = walker.ScanFolder(rootPathOf(options.folder));
+    const WalkResult result = walker.ScanFolder(rootPathOf(options.folder), options.mode);
     if (!result.done()) {
         std::fprintf(err, "voidbroom-scan: cannot open folder '%s': %s\n", options.folder,
                      result.reason.c_str());

@@ -20,8 +20,6 @@ public:
     virtual void showFolder(const std::string& path) = 0;
     // A folder that the walk lists, in walk order.
     virtual void addEntry(const ResultEntry& entry) = 0;
-    // The listing mode: 0, 1 or 2.
-    virtual int scanMode() = 0;
 };
 
 }  // namespace voidbroom

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/ClickableLabel.h"
-#include "app/DriveListBox.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/DriveListBox.h"
+#include "app/widgets/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
 

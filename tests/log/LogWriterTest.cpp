@@ -79,9 +79,8 @@ TEST(LogFile, ANewLogGetsThePermissionsOfAPlainCreateAndAReplacedOneKeepsItsOwn)
 // on the way: the failure says that part of the log is all there is now.
 TEST(LogFile, AFailedSaveInPlaceSaysTheLogIsIncomplete) {
     test::TempTree tree({"full/"});
-    std::string why;
-    if (!test::mountTmpfs(tree.path("full"), why)) GTEST_SKIP() << why;
-    const test::MountedAt mounted{tree.path("full")};
+    const test::TmpfsMount tmpfs(tree.path("full"));
+    if (!tmpfs.mounted) GTEST_SKIP() << tmpfs.why;
     tree.add("full/log.txt:16");
     ASSERT_EQ(chown(tree.path("full/log.txt").c_str(), test::kNobody, test::kNobody), 0);
     ASSERT_EQ(chmod(tree.path("full").c_str(), 0555), 0);

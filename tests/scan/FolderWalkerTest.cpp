@@ -46,7 +46,7 @@ TEST(FolderWalker, FolderRemovedOrReplacedByALinkBeforeItsVisitIsSkippedWithItsS
                     std::filesystem::remove_all(tree.path("A/B"));
                 }
             };
-            FolderWalker(host).ScanFolder(tree.rootPath());
+            host.walk(tree.rootPath());
             ASSERT_TRUE(changed);
             EXPECT_EQ(host.entries, Lines{}) << "mode " << mode;
             EXPECT_EQ(host.captions, (Lines{tree.rootPath(), tree.path("A")}));
@@ -119,7 +119,7 @@ TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
     for (int mode = 1; mode <= 2; ++mode) {
         test::RecordingHost host(mode);
         FolderWalker walker(host);
-        walker.ScanFolder(tree.rootPath());
+        walker.ScanFolder(tree.rootPath(), mode);
         EXPECT_EQ(walker.counters().foldersOpened, kFolders) << "mode " << mode;
         EXPECT_LE(walker.counters().directoryReads, 6 * kFolders) << "mode " << mode;
         EXPECT_LE(walker.counters().probeOpens, 2 * kFolders) << "mode " << mode;

@@ -132,7 +132,7 @@ std::string differenceFromTheReference(const std::string& rootPath, int mode, in
     const test::RecordingHost expected = ReferenceWalk(rootPath, mode, stopAt).run;
     test::RecordingHost host(mode);
     host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
-    FolderWalker(host).ScanFolder(rootPath);
+    host.walk(rootPath);
     std::string text = test::lineDifference(expected.entries, host.entries) +
                        test::lineDifference(expected.captions, host.captions);
     if (expected.yields != host.yields)

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
-#include <QTimer>
 #include <functional>
+
+#include "tests/support/ModalWatcher.h"
 
 namespace voidbroom::test {
 
@@ -11,22 +12,17 @@ namespace voidbroom::test {
 // one of its buttons, the way a user would. Create it before the action that opens a box.
 // `whenShown` runs while the box is shown, before it is answered (to see the window behind).
 struct BoxAnswerer {
-    explicit BoxAnswerer(QMessageBox::StandardButton answer) {
-        QObject::connect(&timer, &QTimer::timeout, &timer, [this, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            timer.stop();
-            shown = true;
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            buttons = box->standardButtons();
-            defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
-            if (whenShown) whenShown();
-            box->button(answer) ? box->button(answer)->click() : box->reject();
-        });
-        timer.start(5);
-    }
+    explicit BoxAnswerer(QMessageBox::StandardButton answer)
+        : watcher([this, answer](QMessageBox& box) {
+              shown = true;
+              title = box.windowTitle();
+              text = box.text();
+              icon = box.icon();
+              buttons = box.standardButtons();
+              defaultButton = box.defaultButton() ? box.standardButton(box.defaultButton()) : QMessageBox::NoButton;
+              if (whenShown) whenShown();
+              box.button(answer) ? box.button(answer)->click() : box.reject();
+          }, /*once=*/true) {}
     bool answered() const { return shown; }
 
     bool shown = false;
@@ -35,7 +31,7 @@ struct BoxAnswerer {
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     std::function<void()> whenShown;
-    QTimer timer;
+    ModalWatcher<QMessageBox> watcher;
 };
 
 }  // namespace voidbroom::test

@@ -16,6 +16,8 @@ using Lines = std::vector<std::string>;
 class RecordingHost : public ScanHost {
 public:
     explicit RecordingHost(int mode = 0) : mode(mode) {}
+    // Walks `rootPath` in this host's mode.
+    WalkResult walk(const std::string& rootPath) { return FolderWalker(*this).ScanFolder(rootPath, mode); }
 
     void yield() override {
         ++yields;
@@ -27,7 +29,6 @@ public:
         entries.push_back(entryText(entry));
         kinds.push_back(entry.kind);
     }
-    int scanMode() override { return mode; }
 
     int mode;
     bool stop = false;
@@ -40,7 +41,7 @@ public:
 // Walks `rootPath` in `mode` and returns the host, with what the walk reported.
 inline RecordingHost walk(const std::string& rootPath, int mode) {
     RecordingHost host(mode);
-    FolderWalker(host).ScanFolder(rootPath);
+    host.walk(rootPath);
     return host;
 }
 

@@ -65,4 +65,13 @@ struct MountedAt {
     ~MountedAt() { unmount(folder); }
 };
 
+// A small tmpfs mounted at `folder` for the rest of the scope, where this process may mount;
+// `why` says why not otherwise.
+struct TmpfsMount {
+    explicit TmpfsMount(const std::string& folder) : mounted(mountTmpfs(folder, why)), at{mounted ? folder : ""} {}
+    bool mounted;
+    std::string why;
+    MountedAt at;
+};
+
 }  // namespace voidbroom::test

@@ -3,10 +3,10 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <algorithm>
-#include <fstream>
 
-#include "app/DriveListBox.h"
-#include "results/ResultListView.h"
+#include "app/StandInDrive.h"
+#include "app/widgets/DriveListBox.h"
+#include "app/widgets/ResultListView.h"
 
 namespace voidbroom::test {
 
@@ -16,7 +16,7 @@ TestDrive::TestDrive(const std::vector<std::string>& items) : tree_({"drive/"}) 
     mounted_ = mountTmpfs(mountPoint_, why);
     if (!mounted_) {
         mountTable_ = tree_.path("mountinfo");
-        std::ofstream(mountTable_) << "999999 1 0:99 / " << mountPoint_ << " rw - ext4 /dev/test rw\n";
+        writeStandInMountTable(mountTable_, mountPoint_, "/dev/test", /*withSystemDrives=*/false);
     }
     for (const auto& item : items) add(item);
 }
@@ -27,8 +27,7 @@ TestDrive::~TestDrive() {
 
 Form1::FsoFactory TestDrive::fsoFactory() const {
     if (mounted_) return Form1::defaultFso();
-    const std::string table = mountTable_;
-    return [table] { return std::make_unique<FileSystemObject>(FileSystemOptions{table, false}); };
+    return standInFso(mountTable_);
 }
 
 bool TestDrive::choose(Form1& form) const {

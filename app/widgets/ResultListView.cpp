@@ -1,4 +1,4 @@
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 // The content listing on real trees. Where a folder holds several files or several
 // subfolders, their order is the file system's: the tests read it with readdir(3) and lstat(2),
 // independently of the listing's own reader, and build the expected lines in that order.
-#include "results/FolderContent.h"
+#include "results/FolderContentLister.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -44,7 +44,7 @@ std::string collect(const std::string& folder, const ContentYield& yield = {}) {
 // Links (to folders, dangling, looping) and FIFOs are files and are never followed; names
 // are bare names with their bytes as on disk, hidden ones included; depth is not shown. One
 // lister lists one folder after another, as the log does.
-TEST(FolderContent, MatchesAPlainRecursiveReadingOfAVariedTree) {
+TEST(FolderContentLister, MatchesAPlainRecursiveReadingOfAVariedTree) {
     test::TempTree tree({"top.txt:5", ".hidden:0", "A/toB -> ../B", "A/dangling -> nowhere", "A/loop -> loop",
                          "A/pipe|", "A/A1/A2/deep:0", "A/A1/empty/", "B/inside:1", "B/.cache/",
                          "\xff\xfe odd/new\nline:0", "C/"});
@@ -62,7 +62,7 @@ TEST(FolderContent, MatchesAPlainRecursiveReadingOfAVariedTree) {
 
 // The listing yields right before each folder line and nowhere else. A listing of another
 // folder run from a yield (as a second double-click would) changes nothing in this one.
-TEST(FolderContent, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
+TEST(FolderContentLister, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
     test::TempTree tree({"f1:0", "f2:0", "P/p:0", "P/Q/q:0", "P/Q/R/", "S/", "other/o1/o2/"});
     std::vector<std::size_t> yieldedAt;
     std::string text;
@@ -77,7 +77,7 @@ TEST(FolderContent, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
 }
 
 // Permissions do not bind root: the listing runs as an unprivileged user.
-TEST(FolderContent, AnUnreadableFolderBelowEndsTheListingWithTheLinesSoFar) {
+TEST(FolderContentLister, AnUnreadableFolderBelowEndsTheListingWithTheLinesSoFar) {
     test::TempTree tree({"A/f:0", "A/B/c:0"});
     ASSERT_EQ(chmod(tree.path("A/B").c_str(), 0), 0);
     EXPECT_EQ(test::runUnprivileged([&] {
@@ -96,16 +96,15 @@ TEST(FolderContent, AnUnreadableFolderBelowEndsTheListingWithTheLinesSoFar) {
         << "1: no failure, 2: wrong failure, 3: wrong lines";
 }
 
-TEST(FolderContent, TheMountPointOfAnotherFileSystemIsListedButNotEntered) {
+TEST(FolderContentLister, TheMountPointOfAnotherFileSystemIsListedButNotEntered) {
     test::TempTree tree({"A/M/"});
-    std::string why;
-    if (!test::mountTmpfs(tree.path("A/M"), why)) GTEST_SKIP() << why;
-    const test::MountedAt mounted{tree.path("A/M")};
+    const test::TmpfsMount tmpfs(tree.path("A/M"));
+    if (!tmpfs.mounted) GTEST_SKIP() << tmpfs.why;
     tree.add("A/M/inner/z:0");
     EXPECT_EQ(collect(tree.root()), "Folder: A\r\nFolder: M\r\n");
 }
 
-TEST(FolderContent, TwentyThousandLevelsAreListedToTheBottom) {
+TEST(FolderContentLister, TwentyThousandLevelsAreListedToTheBottom) {
     test::TempTree tree;
     tree.addChain("", 20000, "d", "leaf", 0);
     std::string expected;

@@ -13,8 +13,8 @@
 #include <iostream>
 #include <map>
 
-#include "app/ClickableLabel.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
 
@@ -190,9 +190,8 @@ TEST_F(SaveLogTest, ALogTheUserMayWriteInAFolderTheyMayNotIsWrittenInPlace) {
 // A small file system filled to the last block after the earlier log was written there.
 TEST_F(SaveLogTest, AFullDiskIsReportedAndLeavesTheEarlierLog) {
     logs.add("full/");
-    std::string why;
-    if (!test::mountTmpfs(logs.path("full"), why)) GTEST_SKIP() << why;
-    const test::MountedAt mounted{logs.path("full")};
+    const test::TmpfsMount tmpfs(logs.path("full"));
+    if (!tmpfs.mounted) GTEST_SKIP() << tmpfs.why;
     logs.add("full/log.txt:16");
     std::ofstream(logs.path("full/filler")) << std::string(2 << 20, 'x');  // twice what it holds
     EXPECT_EQ(failedSave(logs.path("full/log.txt"), "it could not be written: No space left on device"), "");

@@ -1,4 +1,4 @@
-#include "fs/FolderDeletion.h"
+#include "fs/FolderDeleter.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +36,7 @@ std::string tryDelete(const std::string& path, const DeleteCheck& check,
     return {};
 }
 
-TEST(FolderDeletion, APlainEntryGoesOnlyWhileStillEmptyAndStillTheSameFolder) {
+TEST(FolderDeleter, APlainEntryGoesOnlyWhileStillEmptyAndStillTheSameFolder) {
     test::TempTree tree({"empty/", "filled/", "replaced/"});
     EXPECT_EQ(tryDelete(tree.path("empty"), checkOf(tree.path("empty"), DeleteRule::EmptyOnly)), "");
     EXPECT_FALSE(exists(tree.path("empty")));
@@ -57,7 +57,7 @@ TEST(FolderDeletion, APlainEntryGoesOnlyWhileStillEmptyAndStillTheSameFolder) {
     EXPECT_NE(tryDelete(tree.path("gone"), {}).find("no longer exists"), std::string::npos);
 }
 
-TEST(FolderDeletion, AMarkedEntryGoesWithEverythingInItButNothingALinkPointsTo) {
+TEST(FolderDeleter, AMarkedEntryGoesWithEverythingInItButNothingALinkPointsTo) {
     test::TempTree tree({"canary/precious.txt:3", "m/a/b/c/", "m/a/zero:0", "m/d/data:7", "m/pipe|",
                          "m/a/lnk -> ../../canary"});
     tree.add("m/b/lnk2 -> " + tree.path("canary"));
@@ -66,7 +66,7 @@ TEST(FolderDeletion, AMarkedEntryGoesWithEverythingInItButNothingALinkPointsTo) 
     EXPECT_TRUE(exists(tree.path("canary/precious.txt")));
 }
 
-TEST(FolderDeletion, AListedFolderReplacedByALinkIsNotFollowed) {
+TEST(FolderDeleter, AListedFolderReplacedByALinkIsNotFollowed) {
     test::TempTree tree({"canary/precious.txt:3", "m/zero:0"});
     const DeleteCheck atScan = checkOf(tree.path("m"));
     std::filesystem::remove_all(tree.path("m"));
@@ -76,7 +76,7 @@ TEST(FolderDeletion, AListedFolderReplacedByALinkIsNotFollowed) {
     EXPECT_TRUE(exists(tree.path("m"))) << "the link itself is not what was listed";
 }
 
-TEST(FolderDeletion, ASubfolderSwappedForALinkDuringTheDeletionIsRemovedAsALink) {
+TEST(FolderDeleter, ASubfolderSwappedForALinkDuringTheDeletionIsRemovedAsALink) {
     test::TempTree tree({"canary/precious.txt:3", "canary/sub/more:1", "m/s/inner/", "m/t/"});
     int swaps = 0;
     const auto swap = [&](const std::string& path) {
@@ -93,7 +93,7 @@ TEST(FolderDeletion, ASubfolderSwappedForALinkDuringTheDeletionIsRemovedAsALink)
 }
 
 // Run where permissions bite: as root every folder is writable anyway.
-TEST(FolderDeletion, ReadOnlyFoldersInsideAreDeletedWithForce) {
+TEST(FolderDeleter, ReadOnlyFoldersInsideAreDeletedWithForce) {
     test::TempTree tree({"m/ro/file.txt:2", "m/ro/deeper/x:0", "m/locked/y:1", "n/ro/file.txt:2"});
     for (const auto& [folder, mode] : {std::pair{"m/ro/deeper", 0555}, {"m/ro", 0555}, {"m/locked", 0}, {"n/ro", 0555}})
         ASSERT_EQ(chmod(tree.path(folder).c_str(), static_cast<mode_t>(mode)), 0);
@@ -116,7 +116,7 @@ TEST(FolderDeletion, ReadOnlyFoldersInsideAreDeletedWithForce) {
 // Read-only folders inside read-only folders, a folder nobody may enter, and a chain of
 // read-only folders deeper than the descriptor budget: their owner deletes them all with
 // force. A folder of another user inside stays, and the deletion says where it stopped.
-TEST(FolderDeletion, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUsers) {
+TEST(FolderDeleter, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUsers) {
     if (geteuid() != 0) GTEST_SKIP() << "the folders of two users can only be made as root";
     test::TempTree tree({"a/s/", "b/ro/file:1", "b/ro/inner/", "c/locked/x:1", "c/locked/y/", "c/ro2/", "d/",
                          "e/theirs/kept:1"});
@@ -151,7 +151,7 @@ TEST(FolderDeletion, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUs
 // it after the scan (even where a folder was) stays with every folder on its way, and the
 // deletion names it. Links and FIFOs put there go as they are; the same tree without data
 // goes whole.
-TEST(FolderDeletion, AZeroSizeFolderLosesOnlyWhatHoldsNoData) {
+TEST(FolderDeleter, AZeroSizeFolderLosesOnlyWhatHoldsNoData) {
     test::TempTree tree({"canary/precious:3", "z/a:0", "z/s/t/u/", "z/s/b:0", "w/s/", "w/b:0", "y/a:0", "y/s/"});
     const DeleteCheck z = checkOf(tree.path("z"), DeleteRule::ZeroLengthOnly);
     const DeleteCheck w = checkOf(tree.path("w"), DeleteRule::ZeroLengthOnly);
@@ -170,18 +170,17 @@ TEST(FolderDeletion, AZeroSizeFolderLosesOnlyWhatHoldsNoData) {
     EXPECT_EQ(contentOf(tree.path("canary/precious")), "xxx");
 }
 
-TEST(FolderDeletion, ATreeDeeperThanPathMaxIsDeleted) {
+TEST(FolderDeleter, ATreeDeeperThanPathMaxIsDeleted) {
     test::TempTree tree({"m/"});
     tree.addChain("m", 1500, "a-long-folder-name", "leaf.txt", 0);  // about 28 KB of path
     EXPECT_EQ(tryDelete(tree.path("m"), checkOf(tree.path("m"))), "");
     EXPECT_FALSE(exists(tree.path("m")));
 }
 
-TEST(FolderDeletion, AMountPointInsideStopsTheDeletionWithNothingOfItRemoved) {
+TEST(FolderDeleter, AMountPointInsideStopsTheDeletionWithNothingOfItRemoved) {
     test::TempTree tree({"m/before/", "m/mnt/", "m/zz/"});
-    std::string why;
-    if (!test::mountTmpfs(tree.path("m/mnt"), why)) GTEST_SKIP() << why;
-    const test::MountedAt mounted{tree.path("m/mnt")};
+    const test::TmpfsMount tmpfs(tree.path("m/mnt"));
+    if (!tmpfs.mounted) GTEST_SKIP() << tmpfs.why;
     tree.add("m/mnt/inside.txt:4");
     tree.add("m/mnt/sub/");
     const std::string reason = tryDelete(tree.path("m"), checkOf(tree.path("m")));

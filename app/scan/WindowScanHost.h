@@ -1,9 +1,8 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
-#include "app/Throttle.h"
+#include "app/EventPump.h"
 #include "scan/ScanHost.h"
 
 namespace voidbroom {
@@ -23,7 +22,6 @@ public:
     bool stopRequested() override;
     void showFolder(const std::string& path) override;
     void addEntry(const ResultEntry& entry) override;
-    int scanMode() override;
 
     // Shows what the last pump has not shown yet.
     void finish();
@@ -32,7 +30,7 @@ private:
     void show();
 
     Form1& form_;
-    Throttle pumpDue_;
+    EventPump pump_;
     std::string caption_;
     bool captionChanged_ = false;
     bool entriesAdded_ = false;

@@ -6,7 +6,7 @@
 #include "app/Form1.h"
 #include "app/ShownText.h"
 #include "app/Throttle.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 #include "results/SelectedFolders.h"
 
 namespace voidbroom {

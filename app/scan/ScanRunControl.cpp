@@ -4,11 +4,12 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/DriveListBox.h"
+#include "app/Controls.h"
 #include "app/Form1.h"
-#include "results/ResultListView.h"
+#include "app/scan/WindowScanHost.h"
+#include "app/widgets/DriveListBox.h"
+#include "app/widgets/ResultListView.h"
 #include "scan/FolderWalker.h"
-#include "scan/WindowScanHost.h"
 
 namespace voidbroom {
 namespace {
@@ -30,17 +31,19 @@ void Form1::cmdScan_Click() {
     for (int mode = 0; mode < 3; ++mode)
         if (Combo1->currentIndex() == mode) Label1->setText(kDescriptions[mode]);
     List1->Refresh();
-    for (QPushButton* b : {cmdSelAll, cmdDel, cmdSelEmpty, cmdExit, cmdScan, cmdSaveLog}) b->setEnabled(false);
+    setAllEnabled({cmdSelAll, cmdDel, cmdSelEmpty, cmdExit, cmdScan, cmdSaveLog}, false);
     Combo1->setEnabled(false);
     cmdStop->setEnabled(true);
 
+    // The mode box stays disabled for the whole run: the mode read now is the run's mode.
+    const int mode = Combo1->currentIndex();
     const std::string mountPoint = Drive1->Drive();
     QString failure;
     try {
         const std::string rootPath = fso->GetDrive(mountPoint).RootFolder().Path();
         WindowScanHost host(*this);
         FolderWalker walker(host);
-        const WalkResult result = walker.ScanFolder(rootPath);
+        const WalkResult result = walker.ScanFolder(rootPath, mode);
         host.finish();
         if (!result.done()) failure = QString::fromStdString(result.reason);
     } catch (const FsError& error) {
@@ -49,7 +52,7 @@ void Form1::cmdScan_Click() {
     if (closed()) return;  // closed during the walk: the window is left as it is
 
     unsetCursor();
-    for (QPushButton* b : {cmdSelAll, cmdDel, cmdSelEmpty, cmdScan, cmdExit, cmdSaveLog}) b->setEnabled(true);
+    setAllEnabled({cmdSelAll, cmdDel, cmdSelEmpty, cmdScan, cmdExit, cmdSaveLog}, true);
     cmdStop->setEnabled(false);
     Combo1->setEnabled(true);
     setWindowTitle(kIdleCaption);

@@ -5,8 +5,8 @@
 #include <QThread>
 #include <algorithm>
 
-#include "app/ClickableLabel.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
 

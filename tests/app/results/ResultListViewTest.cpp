@@ -1,5 +1,5 @@
 // The result list's own clicks and keys. Its double click is the content viewer's test.
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,21 +1,16 @@
-#include "scan/WindowScanHost.h"
-
-#include <QComboBox>
-#include <QCoreApplication>
+#include "app/scan/WindowScanHost.h"
 
 #include "app/Form1.h"
 #include "app/ShownText.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 
 namespace voidbroom {
-WindowScanHost::WindowScanHost(Form1& form) : form_(form) {}
 
-void WindowScanHost::yield() {
-    if (form_.scanYieldHook) form_.scanYieldHook();
-    if (!pumpDue_.due()) return;
-    show();
-    QCoreApplication::processEvents();
+WindowScanHost::WindowScanHost(Form1& form) : form_(form), pump_(form, form.scanYieldHook) {
+    pump_.beforeEvents = [this] { show(); };
 }
+
+void WindowScanHost::yield() { pump_.pump(); }
 
 bool WindowScanHost::stopRequested() { return form_.StopRequested; }
 
@@ -30,17 +25,12 @@ void WindowScanHost::addEntry(const ResultEntry& entry) {
     entriesAdded_ = true;
 }
 
-int WindowScanHost::scanMode() { return form_.Combo1->currentIndex(); }
-
 void WindowScanHost::finish() { show(); }
 
 void WindowScanHost::show() {
     if (form_.closed()) return;
     if (entriesAdded_) form_.List1->listChanged();
-    if (captionChanged_) {
-        form_.setWindowTitle("Scanning " + shownPath(caption_) +
-                             " for empty folders...");
-    }
+    if (captionChanged_) form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
     entriesAdded_ = captionChanged_ = false;
 }
 

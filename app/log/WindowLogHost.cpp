@@ -1,9 +1,9 @@
-#include "log/WindowLogHost.h"
+#include "app/log/WindowLogHost.h"
 
 #include "app/Form1.h"
 
 namespace voidbroom {
-WindowLogHost::WindowLogHost(Form1& form) : form_(form), pump_(form) {
+WindowLogHost::WindowLogHost(Form1& form) : form_(form), pump_(form, form.contentYieldHook) {
     caption_ = form_.windowTitle();
     pump_.beforeEvents = [this] { showCaption(); };
 }
@@ -14,7 +14,7 @@ void WindowLogHost::entryStarted() {
 }
 
 void WindowLogHost::yield() {
-    pump_.yield();
+    pump_.pump();
 }
 
 // The caption grows by the dots counted since it was last shown: one append, not a caption

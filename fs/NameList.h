@@ -9,19 +9,23 @@
 
 namespace voidbroom {
 
-// The subfolders that a depth-first walk has listed and not yet visited, level after level:
-// each folder appends its subfolders, and drops them again when it is left. Names are kept
-// back to back in one buffer, so a walk allocates nothing per folder.
-class PendingFolders {
+// Names read from folder listings, in the order read, each with its inode number. Names are
+// kept back to back in one buffer, each followed by a NUL so it can be passed to the system
+// as it is, and entries can be dropped from the end: a walk that keeps the subfolders of
+// every open level here allocates nothing per folder.
+class NameList {
 public:
     void add(std::string_view name, ino_t inode) {
         entries_.push_back(Entry{names_.size(), name.size(), inode});
         names_.append(name);
+        names_.push_back('\0');
     }
     std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
     std::string_view name(std::size_t i) const {
         return std::string_view(names_).substr(entries_[i].offset, entries_[i].length);
     }
+    const char* c_str(std::size_t i) const { return names_.data() + entries_[i].offset; }
     ino_t inode(std::size_t i) const { return entries_[i].inode; }
     // Drops the entries from `size` on.
     void truncate(std::size_t size) {

@@ -1,7 +1,7 @@
 // The Select All and Select All Empty commands of the main window.
 
 #include "app/Form1.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 #include "results/Selection.h"
 
 namespace voidbroom {

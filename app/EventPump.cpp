@@ -1,16 +1,17 @@
-#include "results/ListingPump.h"
+#include "app/EventPump.h"
 
 #include <QCoreApplication>
 
 #include "app/Form1.h"
 
 namespace voidbroom {
-ListingPump::ListingPump(Form1& form) : form_(form) {}
 
-bool ListingPump::yield() {
-    if (form_.contentYieldHook) form_.contentYieldHook();
+EventPump::EventPump(Form1& form, const std::function<void()>& hook) : form_(form), hook_(hook) {}
+
+bool EventPump::pump() {
+    if (hook_) hook_();
     if (form_.closed()) return false;
-    if (!pumpDue_.due()) return true;
+    if (!due_.due()) return true;
     if (beforeEvents) beforeEvents();
     QCoreApplication::processEvents();
     return !form_.closed();

@@ -1,13 +1,9 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "fs/DirReader.h"
-#include "fs/FolderStack.h"
-#include "fs/PendingFolders.h"
+#include "fs/FolderWalk.h"
 
 namespace voidbroom {
 
@@ -20,13 +16,13 @@ using ContentYield = std::function<bool()>;
 // that order, "Folder: " + name followed by that subfolder's own block. Every line ends in
 // CR LF; names are bare names with the bytes the file system holds. Links, FIFOs, sockets
 // and devices are files and are never followed. The mount point of another file system is
-// listed as a folder but not entered.
-//
-// Folders are entered from open descriptors on an explicit stack, so neither depth nor path
+// listed as a folder but not entered. A client of the walk engine, so neither depth nor path
 // length is limited. One lister may list any number of folders, one after the other; it is
 // not re-entrant (a listing started from a yield needs a lister of its own).
 class FolderContentLister {
 public:
+    FolderContentLister();
+
     // Appends the content block of the folder at `folderPath` to `ContentText`; never clears
     // it. Throws FsError naming the folder that could not be opened or read, and why; the
     // whole listing ends there, and the lines appended before the failure stay.
@@ -34,26 +30,10 @@ public:
                               const ContentYield& yield);
 
 private:
-    struct Frame {
-        std::size_t first;  // this folder's subfolders are pending_[first, end)
-        std::size_t next;
-        std::size_t end;
-        std::size_t pathLength;
-    };
+    // Appends the files of the folder read last and descends into it when it has subfolders.
+    void listFolder(std::string& text);
 
-    bool listNext(std::string& text, const ContentYield& yield);
-    // Lists the files of the open folder whose path is path_ and keeps its subfolders; a
-    // folder with subfolders becomes the new top of the stack.
-    void enter(Fd fd, std::string& text, bool isStart);
-    void leave();
-    void reset();
-
-    DirReader reader_;
-    FolderStack stack_;
-    std::vector<Frame> frames_;
-    PendingFolders pending_;
-    std::string name_;
-    std::string path_;
+    FolderWalk walk_;
 };
 
 }  // namespace voidbroom

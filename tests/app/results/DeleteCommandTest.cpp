@@ -2,7 +2,7 @@
 // The deletion's own safety checks are the folder deletion's tests.
 #include <QPushButton>
 
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
 

@@ -6,9 +6,9 @@
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "fs/FsError.h"
-#include "results/FolderContent.h"
-#include "results/ListingPump.h"
-#include "results/ResultListView.h"
+#include "results/FolderContentLister.h"
+#include "app/EventPump.h"
+#include "app/widgets/ResultListView.h"
 #include "app/ShownText.h"
 
 namespace voidbroom {
@@ -29,10 +29,10 @@ void Form1::List1_DblClick() {
         // The block is gathered apart and handed over at the end, so that a save or another
         // double-click run from one of the listing's yields cannot mix its text into it.
         std::string block;
-        ListingPump pump(*this);
+        EventPump pump(*this, contentYieldHook);
         try {
             FolderContentLister().CollectFolderContent(path, block,
-                                                       [&pump] { return pump.yield(); });
+                                                       [&pump] { return pump.pump(); });
         } catch (const FsError& error) {
             if (closed()) return;
             ContentText = std::move(block);

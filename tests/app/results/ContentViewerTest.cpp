@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/Form2.h"
-#include "results/ResultListView.h"
+#include "app/widgets/ResultListView.h"
 #include "tests/support/BoxAnswerer.h"
 #include "tests/support/TestDrive.h"
 
@@ -20,19 +20,15 @@ using Shown = std::vector<std::string>;
 struct ContentWindowReader {
     Shown showings;
     bool laidOut = true;
-    QTimer timer;
-
-    ContentWindowReader() {
-        QObject::connect(&timer, &QTimer::timeout, &timer, [this] {
-            auto* window = qobject_cast<Form2*>(QApplication::activeModalWidget());
-            if (!window) return;
-            showings.push_back((window->windowTitle() + "\n" + window->Text1->toPlainText()).toStdString());
-            laidOut = laidOut && window->size() == QSize(312, 217) && window->Text1->isReadOnly() &&
-                      window->Text1->geometry() == QRect(0, 0, 312, 217);
-            window->close();
-        });
-        timer.start(5);
-    }
+    test::ModalWatcher<Form2> watcher{[this](Form2& window) {
+                                          showings.push_back(
+                                              (window.windowTitle() + "\n" + window.Text1->toPlainText()).toStdString());
+                                          laidOut = laidOut && window.size() == QSize(312, 217) &&
+                                                    window.Text1->isReadOnly() &&
+                                                    window.Text1->geometry() == QRect(0, 0, 312, 217);
+                                          window.close();
+                                      },
+                                      /*once=*/false};
 };
 
 struct ContentViewerTest : test::WindowTest {

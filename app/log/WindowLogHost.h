@@ -4,7 +4,7 @@
 
 #include "app/Throttle.h"
 #include "log/LogWriter.h"
-#include "results/ListingPump.h"
+#include "app/EventPump.h"
 
 namespace voidbroom {
 
@@ -25,7 +25,7 @@ public:
 
 private:
     Form1& form_;
-    ListingPump pump_;
+    EventPump pump_;
     Throttle captionDue_;
     QString caption_;
     qsizetype dotsShown_ = 0;

@@ -5,11 +5,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "app/Controls.h"
 #include "app/Form1.h"
 #include "fs/FsError.h"
 #include "log/LogWriter.h"
-#include "log/WindowLogHost.h"
-#include "results/ResultListView.h"
+#include "app/log/WindowLogHost.h"
+#include "app/widgets/ResultListView.h"
 
 namespace voidbroom {
 
@@ -20,7 +21,7 @@ void Form1::cmdSaveLog_Click() {
     const QString caption = windowTitle();
     SavingLog = true;
     setWindowTitle("Saving log...");
-    for (QWidget* control : controls()) control->setEnabled(false);
+    setAllEnabled(controls(), false);
     const std::string suffix(markedSuffixFor(Label1->text().toStdString()));
     const QString typedPath = Text1->text();
     bool failed = false;
@@ -36,7 +37,7 @@ void Form1::cmdSaveLog_Click() {
         }
         host.showCaption();
     }
-    for (QWidget* control : controls()) control->setEnabled(true);
+    setAllEnabled(controls(), true);
     setWindowTitle(caption);
     SavingLog = false;
     if (failed)

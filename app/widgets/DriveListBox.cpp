@@ -1,4 +1,4 @@
-#include "app/DriveListBox.h"
+#include "app/widgets/DriveListBox.h"
 
 namespace voidbroom {
 

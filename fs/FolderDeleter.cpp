@@ -1,0 +1,138 @@
+#include "fs/FolderDeleter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "fs/FsError.h"
+#include "fs/Paths.h"
+
+namespace voidbroom {
+namespace {
+// A folder that fills up again while it is being emptied is emptied this many times at most.
+constexpr int kMaxAttempts = 3;
+constexpr const char* kNotEmptyAnyMore = "it is not empty any more: something was put in it after the scan";
+}  // namespace
+
+FolderDeleter::FolderDeleter() : walk_(ListingOptions{.fileNames = true}) {}
+
+void FolderDeleter::fail(const std::string& reason) const { throw FsError(walk_.path(), reason); }
+
+void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteCheck& check, bool force) {
+    rule_ = check.rule;
+    walk_.options().grantOwnerRights = force;
+    std::string path = folderPath;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string name(leafName(path));
+    if (name.empty() || name == "/" || name == "." || name == "..")
+        throw FsError(path, "this folder cannot be deleted");
+    OpenedFolder parent = openFolderPath(parentPathOf(path), FollowLinks::No);
+    if (parent.status != OpenStatus::Opened) {
+        throw FsError(path, parent.status == OpenStatus::Missing
+                                ? "it no longer exists (or a folder on its path was replaced by a link)"
+                                : "the folder that holds it cannot be opened: " + describeOpenFailure(parent));
+    }
+    struct ClearOnExit {
+        FolderWalk& walk;
+        ~ClearOnExit() { walk.clear(); }
+    } clearOnExit{walk_};
+    // The folder itself is not unlocked: nothing changes before it is known to be the one listed.
+    const OpenOutcome folder = walk_.startAt(parent.fd.get(), name, path);
+    if (!folder.opened())
+        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT ? "it no longer exists"
+                                                                             : describeOpenFailure(folder));
+    checkStillListed(check);
+    if (check.rule == DeleteRule::EmptyOnly) {
+        if (unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) == 0) return;
+        fail(errno == ENOTEMPTY || errno == EEXIST ? kNotEmptyAnyMore : std::strerror(errno));
+    }
+    if (force) grantOwnerRights(walk_.folderFd());
+    attempts_.clear();
+    empty(1);
+    while (!walk_.done()) {
+        if (walk_.take())
+            enterNext();
+        else
+            leave();
+    }
+}
+
+void FolderDeleter::checkStillListed(const DeleteCheck& check) {
+    if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
+    if (!(identityOf(walk_.folderFd()) == check.folder)) fail("it is not the folder that the scan listed: it was replaced since");
+    if (check.rule == DeleteRule::EmptyOnly && (walk_.listing().files > 0 || walk_.subfolderCount() > 0))
+        fail(kNotEmptyAnyMore);
+}
+
+void FolderDeleter::empty(int attempts) {
+    const FolderListing& listing = walk_.listing();
+    if (!listing.readable()) fail(std::strerror(listing.error));
+    // Names were read first and are removed now: removing while reading may skip entries.
+    for (std::size_t i = 0; i < listing.fileNames.size(); ++i)
+        removeFile(walk_.folderFd(), listing.fileNames.c_str(i), walk_.path());
+    attempts_.push_back(attempts);
+    walk_.descend();
+}
+
+void FolderDeleter::enterNext() {
+    const int fd = walk_.levelFd();
+    if (fd < 0) fail("the folder that holds it was moved away during the deletion");
+    if (beforeEnter) beforeEnter(walk_.path());
+    const OpenOutcome child = walk_.enter();
+    switch (child.status) {
+        case OpenStatus::Opened:
+            empty(1);
+            return;
+        case OpenStatus::Missing:
+            // Gone, or no longer a folder: whatever took its place is removed as it is, and a
+            // link is never followed.
+            if (child.error != ENOENT) removeFile(fd, std::string(walk_.takenName()).c_str(), parentPathOf(walk_.path()));
+            return;
+        case OpenStatus::OtherFileSystem:
+            fail("it is the mount point of another file system, which is left alone");
+        case OpenStatus::Failed:
+            break;
+    }
+    fail(describeOpenFailure(child));
+}
+
+// Every folder below has been removed: the folder itself goes, unless something was put
+// in it meanwhile, in which case it is emptied again.
+void FolderDeleter::leave() {
+    const int attempts = attempts_.back();
+    attempts_.pop_back();
+    walk_.leave();
+    const std::string name(walk_.takenName());
+    const int parent = walk_.levelFd();
+    if (parent < 0) fail("the folder that holds it was moved away during the deletion");
+    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0) return;
+    if (errno != ENOTEMPTY && errno != EEXIST) fail(std::strerror(errno));
+    if (attempts >= kMaxAttempts) fail("new content keeps appearing in it");
+    const OpenOutcome again = walk_.enterAgain();
+    if (!again.opened()) fail(describeOpenFailure(again));
+    empty(attempts + 1);
+}
+
+void FolderDeleter::removeFile(int fd, const char* name, const std::string& folder) {
+    if (rule_ == DeleteRule::ZeroLengthOnly) checkRemovable(fd, name, folder);
+    if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
+    throw FsError(childPath(folder, name), std::strerror(errno));
+}
+
+// A folder of total size 0 was listed for holding nothing but empty files and folders: a
+// regular file with content in it now was written after the scan, and is not the user's
+// choice to lose. Links, FIFOs, sockets and devices hold no data of their own.
+void FolderDeleter::checkRemovable(int fd, const char* name, const std::string& folder) {
+    struct stat st;
+    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return;
+        throw FsError(childPath(folder, name), std::strerror(errno));
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        throw FsError(childPath(folder, name), "holds data written after the scan");
+}
+
+}  // namespace voidbroom
