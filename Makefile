@@ -7,7 +7,7 @@ BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 f
 BENCH_PACKAGES  := hyperfine bfs
 SHOT_PACKAGES   := xvfb xauth
 
-.PHONY: all run test bench screenshot deps release clean
+.PHONY: all run test bench screenshot deps release format clean
 
 all: release
 
@@ -35,6 +35,11 @@ test: deps
 bench: release
 	@scripts/ensure-packages $(BENCH_PACKAGES)
 	bench/run $(BUILD)/release
+
+# Formats the C++ sources by the root .clang-format (CI checks that they are).
+format:
+	@scripts/ensure-packages clang-format
+	scripts/check-format --fix
 
 clean:
 	rm -rf $(BUILD)

@@ -12,23 +12,26 @@
 #include <QScreen>
 
 #include "app/Controls.h"
-#include "app/widgets/ClickableLabel.h"
-#include "app/widgets/DriveListBox.h"
 #include "app/Form2.h"
 #include "app/Layout.h"
 #include "app/Version.h"
 #include "app/modXpLook.h"
-#include "log/LogPath.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/DriveListBox.h"
 #include "app/widgets/ResultListView.h"
+#include "log/LogPath.h"
 
 // The pictures live in the GUI library; a static library's resources must be registered.
-static void registerPictures() { Q_INIT_RESOURCE(resources); }
+static void registerPictures() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace voidbroom {
 
 using namespace layout;
 
-const QString Form1::kIdleCaption = QStringLiteral("Select drive and press [Scan] to scan for empty folders");
+const QString Form1::kIdleCaption =
+    QStringLiteral("Select drive and press [Scan] to scan for empty folders");
 
 namespace {
 
@@ -113,7 +116,9 @@ Form1::Form1(FsoFactory makeFso) : makeFso_(std::move(makeFso)) {
 
 Form1::~Form1() = default;
 
-void Form1::Form_Initialize() { InitVisualStyles(); }
+void Form1::Form_Initialize() {
+    InitVisualStyles();
+}
 
 void Form1::buildHeader() {
     Image7 = picture(this, ":/images/banner.png", twips(0, 0, 7170, 720));
@@ -144,7 +149,8 @@ void Form1::buildHeader() {
 void Form1::buildButtons() {
     const QFont bold = designFont("Segoe UI", 8.25, true);
     const QFont plain = designFont("Segoe UI", 8.25);
-    cmdScan = button(this, "Scan", twips(2520, 2280, 1695, 375), bold, "Click to scan empty folders");
+    cmdScan =
+        button(this, "Scan", twips(2520, 2280, 1695, 375), bold, "Click to scan empty folders");
     cmdStop = button(this, "Stop", twips(4800, 2280, 1695, 375), bold, "Click to stop scanning");
     cmdSelAll = button(this, "Select All", twips(120, 5880, 1815, 375), plain);
     cmdSelEmpty = button(this, "Select All Empty", twips(2160, 5880, 1815, 375), plain);
@@ -167,14 +173,15 @@ void Form1::buildScannerPanel() {
     List1 = new ResultListView(frameScanner);
     List1->setGeometry(twips(120, 1320, 6375, 2955));
     List1->setFont(designFont("Segoe UI", 8.25));
-    Label1 = text(frameScanner, QString(), twips(120, 4920, 6255, 495), designFont("Segoe UI", 8.25),
-                  palette().color(QPalette::WindowText));
+    Label1 = text(frameScanner, QString(), twips(120, 4920, 6255, 495),
+                  designFont("Segoe UI", 8.25), palette().color(QPalette::WindowText));
     Label1->setWordWrap(true);
 }
 
 void Form1::buildSavePanel() {
     frameSE = panel(this);
-    Label5 = text(frameSE, "Save to:", twips(360, 240, 1815, 255), designFont("Segoe UI", 9, true), kDarkGrey);
+    Label5 = text(frameSE, "Save to:", twips(360, 240, 1815, 255), designFont("Segoe UI", 9, true),
+                  kDarkGrey);
     Text1 = new QLineEdit(frameSE);
     Text1->setGeometry(twips(360, 600, 4095, 285));
     Text1->setFont(designFont("Segoe UI", 9));
@@ -189,8 +196,8 @@ void Form1::buildAboutPanel() {
     Image1 = picture(frameAbout, ":/images/decor.png", twips(4200, 0, 2460, 2010));
     Image1->lower();
     const QFont rowFont = designFont("Segoe UI", 9.75);
-    auto row = [&](QLabel*& caption, const QString& captionText, QLabel*& value, const QString& valueText,
-                   int top, int valueWidth) {
+    auto row = [&](QLabel*& caption, const QString& captionText, QLabel*& value,
+                   const QString& valueText, int top, int valueWidth) {
         caption = text(frameAbout, captionText, twips(360, top, 1095, 255), rowFont, kDarkGrey);
         value = text(frameAbout, valueText, twips(1440, top, valueWidth, 255), rowFont, kDarkGrey);
         setBackground(value, kWhite);
@@ -200,25 +207,29 @@ void Form1::buildAboutPanel() {
     row(Label13, "Compiler", Label7, kCompiler, 1320, 2655);
     row(Label10, "E-mail", Label6, kContactAddress, 1560, 2415);
     row(Label19, "Website ", Label20, kWebsite, 1800, 3255);
-    Label14 = text(frameAbout, "\n", twips(120, 4440, 5655, 495), designFont("Arial", 9.75, true), kRed);
+    Label14 =
+        text(frameAbout, "\n", twips(120, 4440, 5655, 495), designFont("Arial", 9.75, true), kRed);
     setBackground(Label14, kWhite);
-    Label16 = text(frameAbout, kNotice, twips(120, 4920, 2655, 375), designFont("Segoe UI", 11.25, true), kOrange);
+    Label16 = text(frameAbout, kNotice, twips(120, 4920, 2655, 375),
+                   designFont("Segoe UI", 11.25, true), kOrange);
 }
 
 // Tab order, first to last; hidden and disabled controls are skipped.
 void Form1::setTabOrder() {
-    QWidget* order[] = {Combo1, Drive1, List1, Text1, cmdSelEmpty, cmdSelAll,
+    QWidget* order[] = {Combo1,  Drive1, List1,   Text1,      cmdSelEmpty, cmdSelAll,
                         cmdStop, cmdDel, cmdExit, cmdSaveLog, cmdScan};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
     for (QLabel* label : findChildren<QLabel*>()) label->setFocusPolicy(Qt::NoFocus);
 }
 
 std::vector<QWidget*> Form1::controls() const {
-    return {Image7, Image3, Label2, ImgScanner, LblScanner, ImgSE, LblSE, ImgAbout, LblAbout,
-            Frame1, frameScanner, frameSE, frameAbout, cmdScan, cmdStop, cmdSelAll, cmdSelEmpty,
-            cmdDel, cmdSaveLog, cmdExit, Label3, Label4, Drive1, Combo1, List1, Label1,
-            Label5, Text1, Image2, Label12, Image1, Label14, Label16, Label9, Label8,
-            Label11, Label18, Label13, Label7, Label10, Label6, Label19, Label20};
+    return {Image7,      Image3,  Label2,       ImgScanner, LblScanner, ImgSE,   LblSE,   ImgAbout,
+            LblAbout,    Frame1,  frameScanner, frameSE,    frameAbout, cmdScan, cmdStop, cmdSelAll,
+            cmdSelEmpty, cmdDel,  cmdSaveLog,   cmdExit,    Label3,     Label4,  Drive1,  Combo1,
+            List1,       Label1,  Label5,       Text1,      Image2,     Label12, Image1,  Label14,
+            Label16,     Label9,  Label8,       Label11,    Label18,    Label13, Label7,  Label10,
+            Label6,      Label19, Label20};
 }
 
 void Form1::connectHandlers() {
@@ -252,7 +263,8 @@ void Form1::Form_Load() {
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, "Voidbroom",
                               QString("Voidbroom cannot start: its file-system service is not "
-                                      "available.\n\n%1").arg(QString::fromStdString(error.what())));
+                                      "available.\n\n%1")
+                                  .arg(QString::fromStdString(error.what())));
         return;
     }
     frameScanner->setVisible(true);
@@ -279,12 +291,24 @@ void Form1::selectPanel(Panel panel) {
     cmdSaveLog->setVisible(saveAndExit);  // set a second time: this one decides
 }
 
-void Form1::ImgScanner_Click() { selectPanel(Panel::Scanner); }
-void Form1::LblScanner_Click() { selectPanel(Panel::Scanner); }
-void Form1::ImgSE_Click() { selectPanel(Panel::SaveAndExit); }
-void Form1::LblSE_Click() { selectPanel(Panel::SaveAndExit); }
-void Form1::ImgAbout_Click() { selectPanel(Panel::About); }
-void Form1::LblAbout_Click() { selectPanel(Panel::About); }
+void Form1::ImgScanner_Click() {
+    selectPanel(Panel::Scanner);
+}
+void Form1::LblScanner_Click() {
+    selectPanel(Panel::Scanner);
+}
+void Form1::ImgSE_Click() {
+    selectPanel(Panel::SaveAndExit);
+}
+void Form1::LblSE_Click() {
+    selectPanel(Panel::SaveAndExit);
+}
+void Form1::ImgAbout_Click() {
+    selectPanel(Panel::About);
+}
+void Form1::LblAbout_Click() {
+    selectPanel(Panel::About);
+}
 
 void Form1::cmdExit_Click() {
     QMessageBox box(QMessageBox::Question, "Exit Application", "Are you sure you want to exit?",

@@ -11,7 +11,9 @@ namespace voidbroom::layout {
 // The windows are designed in twips; 15 twips make one pixel.
 constexpr int kTwipsPerPixel = 15;
 
-inline int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+inline int px(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
 inline QRect twips(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }

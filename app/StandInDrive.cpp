@@ -15,7 +15,8 @@ bool writeStandInMountTable(const std::string& tableFile, const std::string& fol
 
 Form1::FsoFactory standInFso(const std::string& tableFile) {
     return [tableFile] {
-        return std::make_unique<FileSystemObject>(FileSystemOptions{tableFile, /*drivesMustBeMounted=*/false});
+        return std::make_unique<FileSystemObject>(
+            FileSystemOptions{tableFile, /*drivesMustBeMounted=*/false});
     };
 }
 

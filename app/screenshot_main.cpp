@@ -12,15 +12,15 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/widgets/ClickableLabel.h"
-#include "app/widgets/DriveListBox.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "app/Layout.h"
 #include "app/StandInDrive.h"
+#include "app/widgets/ClickableLabel.h"
+#include "app/widgets/DriveListBox.h"
+#include "app/widgets/ResultListView.h"
 #include "fs/FsError.h"
 #include "results/FolderContentLister.h"
-#include "app/widgets/ResultListView.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ bool saveContentWindow(voidbroom::Form1& form, const QString& file) {
         } catch (const voidbroom::FsError&) {
             continue;
         }
-        if (marked < 0 || content.size() > longest) marked = static_cast<long>(i), longest = content.size();
+        if (marked < 0 || content.size() > longest)
+            marked = static_cast<long>(i), longest = content.size();
     }
     if (marked < 0) return false;
     form.List1->setListIndex(marked);
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(outDir);
     const std::string folder = argv[2];
     const std::string table = QDir(outDir).filePath(".mountinfo").toStdString();
-    if (!voidbroom::writeStandInMountTable(table, folder, "/dev/demo", /*withSystemDrives=*/true)) return 1;
+    if (!voidbroom::writeStandInMountTable(table, folder, "/dev/demo", /*withSystemDrives=*/true))
+        return 1;
     voidbroom::Form1 form(voidbroom::standInFso(table));
     if (!form.loaded()) return 1;
     form.show();
@@ -83,7 +85,8 @@ int main(int argc, char** argv) {
     form.LblAbout->clicked();
     ok = save(form, outDir + "/about.png") && ok;
     form.LblScanner->clicked();
-    form.Drive1->setCurrentIndex(form.Drive1->findText(QString::fromStdString(folder + " [/dev/demo]")));
+    form.Drive1->setCurrentIndex(
+        form.Drive1->findText(QString::fromStdString(folder + " [/dev/demo]")));
     form.Combo1->setCurrentIndex(1);
     form.cmdScan->click();
     ok = save(form, outDir + "/scanned.png") && ok;

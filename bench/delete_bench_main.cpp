@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     using namespace voidbroom;
     OpenedFolder folder = openFolderPath(argv[1], FollowLinks::No);
     if (folder.status != OpenStatus::Opened) {
-        std::fprintf(stderr, "voidbroom-delete-bench: %s: %s\n", argv[1], describeOpenFailure(folder).c_str());
+        std::fprintf(stderr, "voidbroom-delete-bench: %s: %s\n", argv[1],
+                     describeOpenFailure(folder).c_str());
         return 2;
     }
     const DeleteCheck check{identityOf(folder.fd.get()), DeleteRule::Everything};

@@ -12,25 +12,25 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/widgets/DriveListBox.h"
 #include "app/Form1.h"
 #include "app/StandInDrive.h"
-#include "app/widgets/ResultListView.h"
 #include "app/scan/WindowScanHost.h"
+#include "app/widgets/DriveListBox.h"
+#include "app/widgets/ResultListView.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ int scan(int mode, const std::string& folder) {
     form->cmdScan->click();
     const double ms = timer.nsecsElapsed() / 1e6;
     std::printf("%zu\n", form->List1->ListCount());
-    std::fprintf(stderr, "window scan, mode %d: %zu entries in %.1f ms\n", mode, form->List1->ListCount(), ms);
+    std::fprintf(stderr, "window scan, mode %d: %zu entries in %.1f ms\n", mode,
+                 form->List1->ListCount(), ms);
     return 0;
 }
 
@@ -127,7 +128,8 @@ int list(long count) {
         for (long i = 0; i < count; ++i) {
             host.yield();
             entry = "/media/archive/projects/folder-" + std::to_string(i) + "/build/empty";
-            host.addEntry({i % 3 ? voidbroom::EntryKind::Empty : voidbroom::EntryKind::ZeroSize, entry, {}});
+            host.addEntry(
+                {i % 3 ? voidbroom::EntryKind::Empty : voidbroom::EntryKind::ZeroSize, entry, {}});
         }
         host.finish();
     }
@@ -145,12 +147,13 @@ int list(long count) {
     std::printf("entries: %zu\n", view.ListCount());
     std::printf("append %ld entries as a scan does: %.1f ms (%.3f us per entry)\n", count, appendMs,
                 appendMs * 1000.0 / static_cast<double>(count));
-    std::printf("repaint, median of 50: top %.3f ms, middle %.3f ms, end %.3f ms\n", top, middle, end);
+    std::printf("repaint, median of 50: top %.3f ms, middle %.3f ms, end %.3f ms\n", top, middle,
+                end);
     std::printf("jump between first and last page and repaint, median of 50: %.3f ms\n", scroll);
     const double selectAll = timeMs(5, [&] { form->cmdSelAll_Click(); });
     const double selectEmpty = timeMs(5, [&] { form->cmdSelEmpty_Click(); });
-    std::printf("Select All, median of 5: %.1f ms; Select All Empty, median of 5: %.1f ms\n", selectAll,
-                selectEmpty);
+    std::printf("Select All, median of 5: %.1f ms; Select All Empty, median of 5: %.1f ms\n",
+                selectAll, selectEmpty);
     return 0;
 }
 
@@ -163,7 +166,9 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "list") return list(std::atol(args[1].c_str()));
     if (args.size() == 2 && args[0] == "scan") return scan(0, args[1]);
     if (args.size() == 2 && args[0] == "save") return save(args[1]);
-    if (args.size() == 4 && args[0] == "scan" && args[1] == "--mode") return scan(std::atoi(args[2].c_str()), args[3]);
-    std::fprintf(stderr, "usage: voidbroom-window-bench scan [--mode M] FOLDER | save FOLDER | list N\n");
+    if (args.size() == 4 && args[0] == "scan" && args[1] == "--mode")
+        return scan(std::atoi(args[2].c_str()), args[3]);
+    std::fprintf(stderr,
+                 "usage: voidbroom-window-bench scan [--mode M] FOLDER | save FOLDER | list N\n");
     return 2;
 }

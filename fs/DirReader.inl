@@ -17,7 +17,8 @@ int DirReader::forEach(int fd, Visit&& visit) {
             const auto* raw = reinterpret_cast<const struct dirent64*>(buffer_.get() + pos);
             pos += raw->d_reclen;
             const char* name = raw->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
             DirEntry entry{std::string_view(name, std::strlen(name)), raw->d_ino,
                            raw->d_type == DT_DIR};
             if (raw->d_type == DT_UNKNOWN) {

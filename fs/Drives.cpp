@@ -17,10 +17,10 @@ namespace voidbroom {
 namespace {
 
 constexpr std::array kVirtualTypes = {
-    "proc",       "sysfs",      "devtmpfs",   "devpts",     "cgroup",      "cgroup2",
-    "tracefs",    "securityfs", "debugfs",    "pstore",     "bpf",         "mqueue",
-    "hugetlbfs",  "autofs",     "configfs",   "fusectl",    "binfmt_misc", "efivarfs",
-    "rpc_pipefs", "nsfs",       "selinuxfs",  "nfsd",       "ramfs",       "fuse.gvfsd-fuse",
+    "proc",        "sysfs",      "devtmpfs",  "devpts",  "cgroup",      "cgroup2",
+    "tracefs",     "securityfs", "debugfs",   "pstore",  "bpf",         "mqueue",
+    "hugetlbfs",   "autofs",     "configfs",  "fusectl", "binfmt_misc", "efivarfs",
+    "rpc_pipefs",  "nsfs",       "selinuxfs", "nfsd",    "ramfs",       "fuse.gvfsd-fuse",
     "fuse.portal", "fuse.lxcfs", "squashfs"};
 
 bool isVirtual(const std::string& type) {
@@ -120,12 +120,14 @@ std::vector<DriveInfo> listDrives(const std::string& mountTable) {
 
 std::optional<unsigned long long> mountIdOf(const std::string& path) {
     struct statx sx;
-    if (statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_MNT_ID, &sx) != 0) return std::nullopt;
+    if (statx(AT_FDCWD, path.c_str(), AT_STATX_DONT_SYNC, STATX_MNT_ID, &sx) != 0)
+        return std::nullopt;
     if (!(sx.stx_mask & STATX_MNT_ID)) return std::nullopt;
     return sx.stx_mnt_id;
 }
 
-std::optional<std::size_t> driveHolding(const std::vector<DriveInfo>& drives, const std::string& path) {
+std::optional<std::size_t> driveHolding(const std::vector<DriveInfo>& drives,
+                                        const std::string& path) {
     if (const auto id = mountIdOf(path)) {
         for (std::size_t i = 0; i < drives.size(); ++i)
             if (drives[i].mountId == *id) return i;

@@ -12,7 +12,7 @@ struct DriveInfo {
     std::string mountPoint;
     std::string device;  // the mount source, such as /dev/sda1 or tmpfs
     std::string fsType;
-    std::string label;   // the file system's label where it has one
+    std::string label;  // the file system's label where it has one
     unsigned long long mountId = 0;
 
     // How the drive list shows it: the mount point, then the label or device in brackets.
@@ -28,7 +28,8 @@ std::vector<DriveInfo> parseMountTable(std::string_view mountinfo);
 std::vector<DriveInfo> listDrives(const std::string& mountTable = "/proc/self/mountinfo");
 
 // The index of the drive that holds `path`, if any.
-std::optional<std::size_t> driveHolding(const std::vector<DriveInfo>& drives, const std::string& path);
+std::optional<std::size_t> driveHolding(const std::vector<DriveInfo>& drives,
+                                        const std::string& path);
 
 // The mount id of the file system that the folder `path` is on, if it can be told.
 std::optional<unsigned long long> mountIdOf(const std::string& path);

@@ -15,7 +15,8 @@ Folder Drive::RootFolder() const {
     if (folder.status != OpenStatus::Opened) throw FsError(root, describeOpenFailure(folder));
     struct statx sx;
     if (mustBeMounted_ && statx(folder.fd.get(), "", AT_EMPTY_PATH, STATX_BASIC_STATS, &sx) == 0 &&
-        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+        !(sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
         throw FsError(root, "the drive is not mounted any more");
     return Folder(root);
 }
@@ -24,9 +25,12 @@ FileSystemObject::FileSystemObject(FileSystemOptions options) : options_(std::mo
     Drives();
 }
 
-std::vector<DriveInfo> FileSystemObject::Drives() const { return listDrives(options_.mountTable); }
+std::vector<DriveInfo> FileSystemObject::Drives() const {
+    return listDrives(options_.mountTable);
+}
 
-void FileSystemObject::DeleteFolder(const std::string& path, bool force, const DeleteCheck& check) const {
+void FileSystemObject::DeleteFolder(const std::string& path, bool force,
+                                    const DeleteCheck& check) const {
     FolderDeleter deleter;
     deleter.beforeEnter = deletionHook;
     deleter.deleteFolder(path, check, force);

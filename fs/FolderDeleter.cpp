@@ -14,14 +14,18 @@ namespace voidbroom {
 namespace {
 // A folder that fills up again while it is being emptied is emptied this many times at most.
 constexpr int kMaxAttempts = 3;
-constexpr const char* kNotEmptyAnyMore = "it is not empty any more: something was put in it after the scan";
+constexpr const char* kNotEmptyAnyMore =
+    "it is not empty any more: something was put in it after the scan";
 }  // namespace
 
 FolderDeleter::FolderDeleter() : walk_(ListingOptions{.fileNames = true}) {}
 
-void FolderDeleter::fail(const std::string& reason) const { throw FsError(walk_.path(), reason); }
+void FolderDeleter::fail(const std::string& reason) const {
+    throw FsError(walk_.path(), reason);
+}
 
-void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteCheck& check, bool force) {
+void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteCheck& check,
+                                 bool force) {
     rule_ = check.rule;
     walk_.options().grantOwnerRights = force;
     std::string path = folderPath;
@@ -31,9 +35,11 @@ void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteChec
         throw FsError(path, "this folder cannot be deleted");
     OpenedFolder parent = openFolderPath(parentPathOf(path), FollowLinks::No);
     if (parent.status != OpenStatus::Opened) {
-        throw FsError(path, parent.status == OpenStatus::Missing
-                                ? "it no longer exists (or a folder on its path was replaced by a link)"
-                                : "the folder that holds it cannot be opened: " + describeOpenFailure(parent));
+        throw FsError(
+            path,
+            parent.status == OpenStatus::Missing
+                ? "it no longer exists (or a folder on its path was replaced by a link)"
+                : "the folder that holds it cannot be opened: " + describeOpenFailure(parent));
     }
     struct ClearOnExit {
         FolderWalk& walk;
@@ -42,8 +48,9 @@ void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteChec
     // The folder itself is not unlocked: nothing changes before it is known to be the one listed.
     const OpenOutcome folder = walk_.startAt(parent.fd.get(), name, path);
     if (!folder.opened())
-        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT ? "it no longer exists"
-                                                                             : describeOpenFailure(folder));
+        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT
+                 ? "it no longer exists"
+                 : describeOpenFailure(folder));
     checkStillListed(check);
     if (check.rule == DeleteRule::EmptyOnly) {
         if (unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) == 0) return;
@@ -62,8 +69,10 @@ void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteChec
 
 void FolderDeleter::checkStillListed(const DeleteCheck& check) {
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
-    if (!(identityOf(walk_.folderFd()) == check.folder)) fail("it is not the folder that the scan listed: it was replaced since");
-    if (check.rule == DeleteRule::EmptyOnly && (walk_.listing().files > 0 || walk_.subfolderCount() > 0))
+    if (!(identityOf(walk_.folderFd()) == check.folder))
+        fail("it is not the folder that the scan listed: it was replaced since");
+    if (check.rule == DeleteRule::EmptyOnly &&
+        (walk_.listing().files > 0 || walk_.subfolderCount() > 0))
         fail(kNotEmptyAnyMore);
 }
 
@@ -89,7 +98,8 @@ void FolderDeleter::enterNext() {
         case OpenStatus::Missing:
             // Gone, or no longer a folder: whatever took its place is removed as it is, and a
             // link is never followed.
-            if (child.error != ENOENT) removeFile(fd, std::string(walk_.takenName()).c_str(), parentPathOf(walk_.path()));
+            if (child.error != ENOENT)
+                removeFile(fd, std::string(walk_.takenName()).c_str(), parentPathOf(walk_.path()));
             return;
         case OpenStatus::OtherFileSystem:
             fail("it is the mount point of another file system, which is left alone");

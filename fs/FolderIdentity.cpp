@@ -8,7 +8,8 @@ namespace voidbroom {
 
 FolderIdentity identityOf(int fd) {
     struct statx sx;
-    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO | STATX_BTIME, &sx) != 0) return {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO | STATX_BTIME, &sx) != 0)
+        return {};
     FolderIdentity identity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
     if (sx.stx_mask & STATX_BTIME) {
         identity.bornSeconds = sx.stx_btime.tv_sec;

@@ -4,12 +4,11 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
-
 
 namespace voidbroom {
 namespace {
@@ -113,7 +112,8 @@ OpenedFolder openFolderPath(const std::string& path, FollowLinks follow) {
         if (fd >= 0 || errno != ENAMETOOLONG) return opened(fd);
     }
     // One component at a time: no length limit, and with O_NOFOLLOW no link anywhere.
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow == FollowLinks::No ? O_NOFOLLOW : 0);
+    const int flags =
+        O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow == FollowLinks::No ? O_NOFOLLOW : 0);
     Fd current(open(path[0] == '/' ? "/" : ".", flags));
     if (!current) return opened(-1);
     std::string component;

@@ -56,7 +56,9 @@ bool FolderWalk::take() {
     return true;
 }
 
-OpenOutcome FolderWalk::enter() { return open(levelFd(), options_.grantOwnerRights); }
+OpenOutcome FolderWalk::enter() {
+    return open(levelFd(), options_.grantOwnerRights);
+}
 
 void FolderWalk::leave() {
     const Level level = levels_.back();
@@ -68,7 +70,9 @@ void FolderWalk::leave() {
     stack_.pop();
 }
 
-OpenOutcome FolderWalk::enterAgain() { return enter(); }
+OpenOutcome FolderWalk::enterAgain() {
+    return enter();
+}
 
 OpenOutcome FolderWalk::open(int parentFd, bool grant) {
     ++opens_;

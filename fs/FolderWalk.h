@@ -26,7 +26,7 @@ struct ListingOptions {
 
 // One folder as the walk read it.
 struct FolderListing {
-    int error = 0;         // errno of a listing that could not be read to its end, else 0
+    int error = 0;          // errno of a listing that could not be read to its end, else 0
     std::size_t files = 0;  // entries that are not real folders: links, FIFOs, ... included
     FileLength filesLength = FileLength::Zero;  // with fileLengths: the first answer not Zero
     NameList fileNames;                         // with fileNames
@@ -63,7 +63,9 @@ public:
     int folderFd() const { return current_.get(); }
     const FolderListing& listing() const { return listing_; }
     std::size_t subfolderCount() const { return subfolders_.size() - currentFirst_; }
-    std::string_view subfolderName(std::size_t i) const { return subfolders_.name(currentFirst_ + i); }
+    std::string_view subfolderName(std::size_t i) const {
+        return subfolders_.name(currentFirst_ + i);
+    }
     ino_t subfolderInode(std::size_t i) const { return subfolders_.inode(currentFirst_ + i); }
     // The path of the folder taken, entered or left last.
     const std::string& path() const { return path_; }

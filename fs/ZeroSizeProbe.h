@@ -48,7 +48,9 @@ private:
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
-        std::size_t operator()(const Key& k) const { return k.nameHash ^ (k.inode * 0x9e3779b97f4a7c15ULL); }
+        std::size_t operator()(const Key& k) const {
+            return k.nameHash ^ (k.inode * 0x9e3779b97f4a7c15ULL);
+        }
     };
 
     static Key keyOf(std::string_view name, ino_t inode);

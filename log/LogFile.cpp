@@ -64,7 +64,8 @@ LogFile::LogFile(const std::string& path) : path_(path), target_(path) {
         // A file of the user's in a folder where they may create nothing: it is written where
         // it is, as a plain save would, without the safety of a replacement.
         if (!exists || (refused != EACCES && refused != EPERM))
-            fail("no file can be created in the folder " + parentPathOf(target_) + ": " + errorText(refused));
+            fail("no file can be created in the folder " + parentPathOf(target_) + ": " +
+                 errorText(refused));
         openInPlace();
     } else if (exists) {
         keepOwner(fd_.get(), st);  // first: it clears set-id bits that fchmod puts back
@@ -152,7 +153,8 @@ void LogFile::fail(const std::string& reason) const {
 
 void LogFile::failWriting(int error) const {
     std::string reason = "it could not be written: " + errorText(error);
-    if (inPlace_) reason += " (it was being written in place, so it now holds only part of the log)";
+    if (inPlace_)
+        reason += " (it was being written in place, so it now holds only part of the log)";
     fail(reason);
 }
 

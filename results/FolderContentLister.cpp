@@ -19,7 +19,8 @@ FolderContentLister::FolderContentLister() : walk_(ListingOptions{.fileNames = t
 // Each level takes its next subfolder from the engine before it yields, and uses only what
 // it took after the yield: whatever a command run from the yield does (another listing, a
 // scan), it cannot make this listing go on with a different subfolder.
-void FolderContentLister::CollectFolderContent(const std::string& folderPath, std::string& ContentText,
+void FolderContentLister::CollectFolderContent(const std::string& folderPath,
+                                               std::string& ContentText,
                                                const ContentYield& yield) {
     // A lister kept for later listings must not hold folders open after a failure or an
     // early end: they are let go on every way out.
@@ -40,7 +41,8 @@ void FolderContentLister::CollectFolderContent(const std::string& folderPath, st
         ContentText += walk_.takenName();
         ContentText += kLineEnd;
         if (walk_.levelFd() < 0)
-            throw FsError(parentPathOf(walk_.path()), "it was moved away while its content was listed");
+            throw FsError(parentPathOf(walk_.path()),
+                          "it was moved away while its content was listed");
         const OpenOutcome child = walk_.enter();
         if (child.status == OpenStatus::OtherFileSystem) continue;  // listed, never entered
         if (!child.opened()) throw FsError(walk_.path(), describeOpenFailure(child));

@@ -33,7 +33,8 @@ void ResultList::clear() {
 // Moves the gap so that it starts at entry index i; the entries it passes over change sides.
 void ResultList::moveGapTo(std::size_t i) {
     if (gapLength() == 0) {
-        gapBegin_ = gapEnd_ = i;  // nothing to move, and moving entries onto themselves empties them
+        gapBegin_ = gapEnd_ =
+            i;  // nothing to move, and moving entries onto themselves empties them
         return;
     }
     if (i < gapBegin_) {

@@ -27,7 +27,8 @@ std::vector<FolderFailure> handleSelectedLastFirst(ResultList& list, const Folde
             action(entry);
         } catch (const FsError& error) {
             // A failure below the folder names the path where it happened.
-            failures.push_back({entry.path, error.path() == entry.path ? error.reason() : error.what()});
+            failures.push_back(
+                {entry.path, error.path() == entry.path ? error.reason() : error.what()});
             if (stopAtFirstFailure) break;
             continue;
         }

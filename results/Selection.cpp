@@ -1,6 +1,5 @@
 #include "results/Selection.h"
 
-
 namespace voidbroom {
 
 void selectAll(ResultList& list) {

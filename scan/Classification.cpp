@@ -2,7 +2,9 @@
 
 namespace voidbroom {
 namespace {
-bool isZero(const std::optional<std::size_t>& count) { return count && *count == 0; }
+bool isZero(const std::optional<std::size_t>& count) {
+    return count && *count == 0;
+}
 }  // namespace
 
 Verdict classifyFolder(const FolderFacts& facts, int scanMode) {

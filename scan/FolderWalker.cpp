@@ -41,7 +41,8 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
     host_.yield();
     if (host_.stopRequested()) return {};
     const OpenOutcome root = walk_.start(rootPath, FollowLinks::Yes);
-    if (root.status == OpenStatus::Missing) return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
+    if (root.status == OpenStatus::Missing)
+        return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
     host_.showFolder(rootPath);
     if (!root.opened()) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
     examine(std::nullopt);
@@ -64,8 +65,9 @@ void FolderWalker::visitNext() {
         // Entries found before the stop may still wait for a size that this subfolder
         // decides; answer it without visiting, as a size read would have.
         if (!queue_.empty() && frames_.back().size == SizeAnswer::Zero) {
-            const SizeAnswer size = parentFd < 0 ? SizeAnswer::Unreadable
-                                                 : probe_.sizeOf(parentFd, walk_.takenName(), walk_.takenInode());
+            const SizeAnswer size =
+                parentFd < 0 ? SizeAnswer::Unreadable
+                             : probe_.sizeOf(parentFd, walk_.takenName(), walk_.takenInode());
             if (size != SizeAnswer::Zero) markNotZero(size);
         }
         return;
@@ -142,7 +144,8 @@ SizeAnswer FolderWalker::sizeOfListed(std::optional<SizeAnswer> known, bool& und
 
 SizeAnswer FolderWalker::probeSubfolders() {
     for (std::size_t i = 0; i < walk_.subfolderCount(); ++i) {
-        const SizeAnswer answer = probe_.sizeOf(walk_.folderFd(), walk_.subfolderName(i), walk_.subfolderInode(i));
+        const SizeAnswer answer =
+            probe_.sizeOf(walk_.folderFd(), walk_.subfolderName(i), walk_.subfolderInode(i));
         if (answer != SizeAnswer::Zero) return answer;
     }
     return SizeAnswer::Zero;

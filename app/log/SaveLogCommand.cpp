@@ -7,10 +7,10 @@
 
 #include "app/Controls.h"
 #include "app/Form1.h"
-#include "fs/FsError.h"
-#include "log/LogWriter.h"
 #include "app/log/WindowLogHost.h"
 #include "app/widgets/ResultListView.h"
+#include "fs/FsError.h"
+#include "log/LogWriter.h"
 
 namespace voidbroom {
 

@@ -2,9 +2,9 @@
 
 #include <QString>
 
+#include "app/EventPump.h"
 #include "app/Throttle.h"
 #include "log/LogWriter.h"
-#include "app/EventPump.h"
 
 namespace voidbroom {
 

@@ -3,13 +3,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
+#include "app/EventPump.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
+#include "app/ShownText.h"
+#include "app/widgets/ResultListView.h"
 #include "fs/FsError.h"
 #include "results/FolderContentLister.h"
-#include "app/EventPump.h"
-#include "app/widgets/ResultListView.h"
-#include "app/ShownText.h"
 
 namespace voidbroom {
 

@@ -14,11 +14,14 @@ namespace voidbroom {
 // each deleted folder's entry out of the list. It stops at the first folder that cannot be
 // deleted, whose entry stays listed and selected; what was deleted before stays deleted.
 void Form1::cmdDel_Click() {
-    Throttle repaintDue;  // after each deletion, but deleting small folders must not wait for the screen
+    Throttle
+        repaintDue;  // after each deletion, but deleting small folders must not wait for the screen
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto failures = handleSelectedLastFirst(
         List1->list(),
-        [this](const ResultEntry& entry) { fso->DeleteFolder(entry.path, true, deleteCheckFor(entry)); },
+        [this](const ResultEntry& entry) {
+            fso->DeleteFolder(entry.path, true, deleteCheckFor(entry));
+        },
         [&] {
             List1->listChanged();
             if (repaintDue.due()) List1->Refresh();
@@ -30,7 +33,8 @@ void Form1::cmdDel_Click() {
     if (!failures.empty()) {
         QMessageBox::warning(this, "Voidbroom",
                              QString("The folder %1 could not be deleted:\n%2")
-                                 .arg(shownPath(failures.front().path), QString::fromStdString(failures.front().reason)));
+                                 .arg(shownPath(failures.front().path),
+                                      QString::fromStdString(failures.front().reason)));
     }
 }
 

@@ -59,6 +59,8 @@ void Form1::cmdScan_Click() {
     if (!failure.isNull()) reportScanFailure(QString::fromStdString(mountPoint), failure);
 }
 
-void Form1::cmdStop_Click() { StopRequested = true; }
+void Form1::cmdStop_Click() {
+    StopRequested = true;
+}
 
 }  // namespace voidbroom

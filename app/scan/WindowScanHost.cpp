@@ -10,9 +10,13 @@ WindowScanHost::WindowScanHost(Form1& form) : form_(form), pump_(form, form.scan
     pump_.beforeEvents = [this] { show(); };
 }
 
-void WindowScanHost::yield() { pump_.pump(); }
+void WindowScanHost::yield() {
+    pump_.pump();
+}
 
-bool WindowScanHost::stopRequested() { return form_.StopRequested; }
+bool WindowScanHost::stopRequested() {
+    return form_.StopRequested;
+}
 
 void WindowScanHost::showFolder(const std::string& path) {
     caption_.assign(path);
@@ -25,12 +29,15 @@ void WindowScanHost::addEntry(const ResultEntry& entry) {
     entriesAdded_ = true;
 }
 
-void WindowScanHost::finish() { show(); }
+void WindowScanHost::finish() {
+    show();
+}
 
 void WindowScanHost::show() {
     if (form_.closed()) return;
     if (entriesAdded_) form_.List1->listChanged();
-    if (captionChanged_) form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
+    if (captionChanged_)
+        form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
     entriesAdded_ = captionChanged_ = false;
 }
 

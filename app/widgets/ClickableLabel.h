@@ -20,7 +20,8 @@ protected:
         if (event->button() == Qt::LeftButton) pressed_ = true;
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
-        const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                           rect().contains(event->position().toPoint());
         pressed_ = false;
         if (click) emit clicked();
     }

@@ -7,12 +7,14 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {}
 void DriveListBox::fill(Source source, const std::string& currentFolder) {
     source_ = std::move(source);
     reload();
-    if (const auto index = driveHolding(drives_, currentFolder)) setCurrentIndex(static_cast<int>(*index));
+    if (const auto index = driveHolding(drives_, currentFolder))
+        setCurrentIndex(static_cast<int>(*index));
 }
 
 std::string DriveListBox::Drive() const {
     const int index = currentIndex();
-    return index >= 0 && index < static_cast<int>(drives_.size()) ? drives_[index].mountPoint : std::string();
+    return index >= 0 && index < static_cast<int>(drives_.size()) ? drives_[index].mountPoint
+                                                                  : std::string();
 }
 
 void DriveListBox::showPopup() {

@@ -51,14 +51,18 @@ void ResultListView::setListIndex(long index) {
     viewport()->update();
 }
 
-void ResultListView::Refresh() { viewport()->repaint(); }
+void ResultListView::Refresh() {
+    viewport()->repaint();
+}
 
 void ResultListView::listChanged() {
     updateScrollRange();
     viewport()->update();
 }
 
-int ResultListView::lineHeight() const { return fontMetrics().height() + 1; }
+int ResultListView::lineHeight() const {
+    return fontMetrics().height() + 1;
+}
 
 int ResultListView::visibleLines() const {
     return std::max(1, viewport()->height() / lineHeight());
@@ -106,7 +110,9 @@ void ResultListView::resizeEvent(QResizeEvent* event) {
     updateScrollRange();
 }
 
-void ResultListView::scrollContentsBy(int, int) { viewport()->update(); }
+void ResultListView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 // The current entry's focus frame shows only while the list has the focus.
 void ResultListView::focusInEvent(QFocusEvent* event) {
@@ -144,12 +150,24 @@ void ResultListView::keyPressEvent(QKeyEvent* event) {
     const long current = list_.current();
     long target = current;
     switch (event->key()) {
-        case Qt::Key_Up: target = current - 1; break;
-        case Qt::Key_Down: target = current + 1; break;
-        case Qt::Key_PageUp: target = current - visibleLines(); break;
-        case Qt::Key_PageDown: target = current + visibleLines(); break;
-        case Qt::Key_Home: target = 0; break;
-        case Qt::Key_End: target = count - 1; break;
+        case Qt::Key_Up:
+            target = current - 1;
+            break;
+        case Qt::Key_Down:
+            target = current + 1;
+            break;
+        case Qt::Key_PageUp:
+            target = current - visibleLines();
+            break;
+        case Qt::Key_PageDown:
+            target = current + visibleLines();
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            break;
+        case Qt::Key_End:
+            target = count - 1;
+            break;
         case Qt::Key_Space:
             if (current >= 0) toggle(current);
             return;
@@ -165,7 +183,8 @@ bool ResultListView::viewportEvent(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const long index = indexAt(help->pos());
         if (index >= 0) {
-            QToolTip::showText(help->globalPos(), shownPath(List(static_cast<std::size_t>(index))), this);
+            QToolTip::showText(help->globalPos(), shownPath(List(static_cast<std::size_t>(index))),
+                               this);
         } else {
             QToolTip::hideText();
         }

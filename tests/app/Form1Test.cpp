@@ -20,7 +20,9 @@ namespace {
 using Form1Test = test::WindowTest;
 
 // The three panels: scanner, save and exit, about.
-std::string panels(const Form1& f) { return test::states({f.frameScanner, f.frameSE, f.frameAbout}, &QWidget::isVisible); }
+std::string panels(const Form1& f) {
+    return test::states({f.frameScanner, f.frameSE, f.frameAbout}, &QWidget::isVisible);
+}
 
 TEST_F(Form1Test, FirstDisplayShowsTheScannerPanelWithOnlyScanAndExitEnabled) {
     EXPECT_EQ(form->windowTitle(), "Select drive and press [Scan] to scan for empty folders");
@@ -34,7 +36,8 @@ TEST_F(Form1Test, FirstDisplayShowsTheScannerPanelWithOnlyScanAndExitEnabled) {
     EXPECT_TRUE(form->Label1->text().isEmpty());
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     EXPECT_EQ(form->Text1->text().toStdString(),
-              home.empty() ? "voidbroom-log.txt" : home + (home.ends_with("/") ? "" : "/") + "voidbroom-log.txt");
+              home.empty() ? "voidbroom-log.txt"
+                           : home + (home.ends_with("/") ? "" : "/") + "voidbroom-log.txt");
     EXPECT_EQ(buttons(&QWidget::isVisible), "1111100");
     EXPECT_EQ(buttons(&QWidget::isEnabled), "1000001");
     EXPECT_FALSE(form->testAttribute(Qt::WA_SetCursor));
@@ -64,19 +67,24 @@ std::vector<QWidget*> tabStops(Form1& f) {
     QWidget* first = f.Combo1->isVisible() ? static_cast<QWidget*>(f.Combo1) : f.Text1;
     std::vector<QWidget*> stops{first};
     for (QWidget* w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain())
-        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->window() == &f && !w->focusProxy())
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->window() == &f && !w->focusProxy())
             stops.push_back(w);
     return stops;
 }
 
 TEST_F(Form1Test, TabMovesFromModeBoxToDrivesToListToEnabledButtons) {
-    EXPECT_EQ(tabStops(*form), (std::vector<QWidget*>{form->Combo1, form->Drive1, form->List1, form->cmdScan}));
-    for (QPushButton* b : {form->cmdSelAll, form->cmdSelEmpty, form->cmdDel, form->cmdStop}) b->setEnabled(true);
-    EXPECT_EQ(tabStops(*form), (std::vector<QWidget*>{form->Combo1, form->Drive1, form->List1, form->cmdSelEmpty,
-                                                      form->cmdSelAll, form->cmdStop, form->cmdDel, form->cmdScan}));
+    EXPECT_EQ(tabStops(*form),
+              (std::vector<QWidget*>{form->Combo1, form->Drive1, form->List1, form->cmdScan}));
+    for (QPushButton* b : {form->cmdSelAll, form->cmdSelEmpty, form->cmdDel, form->cmdStop})
+        b->setEnabled(true);
+    EXPECT_EQ(tabStops(*form),
+              (std::vector<QWidget*>{form->Combo1, form->Drive1, form->List1, form->cmdSelEmpty,
+                                     form->cmdSelAll, form->cmdStop, form->cmdDel, form->cmdScan}));
     emit form->LblSE->clicked();
     form->cmdSaveLog->setEnabled(true);
-    EXPECT_EQ(tabStops(*form), (std::vector<QWidget*>{form->Text1, form->cmdExit, form->cmdSaveLog}));
+    EXPECT_EQ(tabStops(*form),
+              (std::vector<QWidget*>{form->Text1, form->cmdExit, form->cmdSaveLog}));
 }
 
 // No changes nothing; Yes ends the program at once, without the close handler.
@@ -97,17 +105,20 @@ TEST_F(Form1Test, ExitAsksAndEndsTheProgramOnlyOnYes) {
 
     test::BoxAnswerer yes(QMessageBox::Yes);
     QTimer::singleShot(0, form->cmdExit, [this] { form->cmdExit->click(); });
-    QTimer::singleShot(10000, form.get(), [] { QCoreApplication::exit(42); });  // a guard, should the loop not end
+    QTimer::singleShot(10000, form.get(),
+                       [] { QCoreApplication::exit(42); });  // a guard, should the loop not end
     EXPECT_EQ(QCoreApplication::exec(), 0) << "the program's event loop did not end";
     EXPECT_TRUE(yes.answered());
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->closed() || form->StopRequested) << "the close handler must not run on this path";
+    EXPECT_FALSE(form->closed() || form->StopRequested)
+        << "the close handler must not run on this path";
 }
 
 TEST(Form1Start, AFileSystemServiceThatCannotBeCreatedIsReportedAndTheWindowNotLoaded) {
     test::BoxAnswerer answer(QMessageBox::Ok);
     Form1 form([]() -> std::unique_ptr<FileSystemObject> {
-        return std::make_unique<FileSystemObject>(FileSystemOptions{"/nonexistent/mountinfo", true});
+        return std::make_unique<FileSystemObject>(
+            FileSystemOptions{"/nonexistent/mountinfo", true});
     });
     EXPECT_FALSE(form.loaded());
     ASSERT_TRUE(answer.answered());

@@ -28,7 +28,8 @@ const std::vector<DriveInfo> kDrives = parseMountTable(
 TEST(Drives, TheMountTableGivesRealFileSystemsSortedWithTheTopMountOfEachPlace) {
     std::vector<std::string> mountPoints;
     for (const auto& drive : kDrives) mountPoints.push_back(drive.mountPoint);
-    ASSERT_EQ(mountPoints, (std::vector<std::string>{"/", "/home", "/media/My Disk", "/run/media/ann/USB", "/tmp"}));
+    ASSERT_EQ(mountPoints, (std::vector<std::string>{"/", "/home", "/media/My Disk",
+                                                     "/run/media/ann/USB", "/tmp"}));
     EXPECT_EQ(kDrives[1].fsType, "xfs");
     EXPECT_EQ(kDrives[1].mountId, 34u);
     EXPECT_EQ(kDrives[2].caption(), "/media/My Disk [/dev/sdb1]");

@@ -20,7 +20,8 @@ using test::exists;
 // The check of an entry for the folder now at `path`, listed under `rule`.
 DeleteCheck checkOf(const std::string& path, DeleteRule rule = DeleteRule::Everything) {
     OpenedFolder folder = openFolderPath(path, FollowLinks::No);
-    return {folder.status == OpenStatus::Opened ? identityOf(folder.fd.get()) : FolderIdentity{}, rule};
+    return {folder.status == OpenStatus::Opened ? identityOf(folder.fd.get()) : FolderIdentity{},
+            rule};
 }
 
 // The reason a deletion gave, or "" when it succeeded.
@@ -38,19 +39,22 @@ std::string tryDelete(const std::string& path, const DeleteCheck& check,
 
 TEST(FolderDeleter, APlainEntryGoesOnlyWhileStillEmptyAndStillTheSameFolder) {
     test::TempTree tree({"empty/", "filled/", "replaced/"});
-    EXPECT_EQ(tryDelete(tree.path("empty"), checkOf(tree.path("empty"), DeleteRule::EmptyOnly)), "");
+    EXPECT_EQ(tryDelete(tree.path("empty"), checkOf(tree.path("empty"), DeleteRule::EmptyOnly)),
+              "");
     EXPECT_FALSE(exists(tree.path("empty")));
 
     const DeleteCheck filledAtScan = checkOf(tree.path("filled"), DeleteRule::EmptyOnly);
     tree.add("filled/new.txt:5");  // put there after the scan: it must survive
-    EXPECT_NE(tryDelete(tree.path("filled"), filledAtScan).find("not empty any more"), std::string::npos);
+    EXPECT_NE(tryDelete(tree.path("filled"), filledAtScan).find("not empty any more"),
+              std::string::npos);
     EXPECT_TRUE(exists(tree.path("filled/new.txt")));
 
     const DeleteCheck replacedAtScan = checkOf(tree.path("replaced"), DeleteRule::EmptyOnly);
     // A new folder in its place, which may even get the old folder's inode number.
     ASSERT_EQ(rmdir(tree.path("replaced").c_str()), 0);
     tree.add("replaced/");
-    EXPECT_NE(tryDelete(tree.path("replaced"), replacedAtScan).find("not the folder that the scan listed"),
+    EXPECT_NE(tryDelete(tree.path("replaced"), replacedAtScan)
+                  .find("not the folder that the scan listed"),
               std::string::npos);
     EXPECT_TRUE(exists(tree.path("replaced")));
 
@@ -95,9 +99,11 @@ TEST(FolderDeleter, ASubfolderSwappedForALinkDuringTheDeletionIsRemovedAsALink) 
 // Run where permissions bite: as root every folder is writable anyway.
 TEST(FolderDeleter, ReadOnlyFoldersInsideAreDeletedWithForce) {
     test::TempTree tree({"m/ro/file.txt:2", "m/ro/deeper/x:0", "m/locked/y:1", "n/ro/file.txt:2"});
-    for (const auto& [folder, mode] : {std::pair{"m/ro/deeper", 0555}, {"m/ro", 0555}, {"m/locked", 0}, {"n/ro", 0555}})
+    for (const auto& [folder, mode] :
+         {std::pair{"m/ro/deeper", 0555}, {"m/ro", 0555}, {"m/locked", 0}, {"n/ro", 0555}})
         ASSERT_EQ(chmod(tree.path(folder).c_str(), static_cast<mode_t>(mode)), 0);
-    ASSERT_EQ(std::system(("chown -R " + std::to_string(test::kNobody) + " " + tree.root()).c_str()), 0);
+    ASSERT_EQ(
+        std::system(("chown -R " + std::to_string(test::kNobody) + " " + tree.root()).c_str()), 0);
     const DeleteCheck m = checkOf(tree.path("m")), n = checkOf(tree.path("n"));
     EXPECT_EQ(test::runUnprivileged([&] {
                   FolderDeleter deleter;
@@ -118,20 +124,30 @@ TEST(FolderDeleter, ReadOnlyFoldersInsideAreDeletedWithForce) {
 // force. A folder of another user inside stays, and the deletion says where it stopped.
 TEST(FolderDeleter, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUsers) {
     if (geteuid() != 0) GTEST_SKIP() << "the folders of two users can only be made as root";
-    test::TempTree tree({"a/s/", "b/ro/file:1", "b/ro/inner/", "c/locked/x:1", "c/locked/y/", "c/ro2/", "d/",
-                         "e/theirs/kept:1"});
+    test::TempTree tree({"a/s/", "b/ro/file:1", "b/ro/inner/", "c/locked/x:1", "c/locked/y/",
+                         "c/ro2/", "d/", "e/theirs/kept:1"});
     tree.addChain("d", 200, "r", "leaf", 1);
-    ASSERT_EQ(std::system(("chown -R " + std::to_string(test::kNobody) + " " + tree.root()).c_str()), 0);
+    ASSERT_EQ(
+        std::system(("chown -R " + std::to_string(test::kNobody) + " " + tree.root()).c_str()), 0);
     ASSERT_EQ(chown(tree.path("e/theirs").c_str(), 0, 0), 0);
     std::string chain = "d";
     for (int i = 0; i < 200; ++i) chain += "/r";
-    for (; chain != "d"; chain.resize(chain.size() - 2)) ASSERT_EQ(chmod(tree.path(chain).c_str(), 0500), 0);
-    for (const auto& [folder, mode] : {std::pair{"a", 0500}, {"b/ro/inner", 0500}, {"b/ro", 0500}, {"b", 0500},
-                                       {"c/locked", 0}, {"c/ro2", 0555}, {"c", 0555}, {"d", 0500},
-                                       {"e/theirs", 0555}, {"e", 0500}})
+    for (; chain != "d"; chain.resize(chain.size() - 2))
+        ASSERT_EQ(chmod(tree.path(chain).c_str(), 0500), 0);
+    for (const auto& [folder, mode] : {std::pair{"a", 0500},
+                                       {"b/ro/inner", 0500},
+                                       {"b/ro", 0500},
+                                       {"b", 0500},
+                                       {"c/locked", 0},
+                                       {"c/ro2", 0555},
+                                       {"c", 0555},
+                                       {"d", 0500},
+                                       {"e/theirs", 0555},
+                                       {"e", 0500}})
         ASSERT_EQ(chmod(tree.path(folder).c_str(), static_cast<mode_t>(mode)), 0);
     std::map<std::string, DeleteCheck> checks;
-    for (const char* folder : {"a", "b", "c", "d", "e"}) checks[folder] = checkOf(tree.path(folder));
+    for (const char* folder : {"a", "b", "c", "d", "e"})
+        checks[folder] = checkOf(tree.path(folder));
     EXPECT_EQ(test::runUnprivileged([&] {
                   int wrong = 0;
                   for (const char* folder : {"a", "b", "c", "d"}) {
@@ -140,7 +156,8 @@ TEST(FolderDeleter, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUse
                           std::fprintf(stderr, "%s: %s\n", folder, reason.c_str()), ++wrong;
                   }
                   const std::string reason = tryDelete(tree.path("e"), checks["e"]);
-                  if (reason != tree.path("e/theirs/kept") + ": Permission denied" || !exists(tree.path("e/theirs/kept")))
+                  if (reason != tree.path("e/theirs/kept") + ": Permission denied" ||
+                      !exists(tree.path("e/theirs/kept")))
                       std::fprintf(stderr, "e: %s\n", reason.c_str()), ++wrong;
                   return wrong;
               }),
@@ -152,7 +169,8 @@ TEST(FolderDeleter, ForceReachesEveryDepthOfTheOwnersFoldersAndStopsAtAnotherUse
 // deletion names it. Links and FIFOs put there go as they are; the same tree without data
 // goes whole.
 TEST(FolderDeleter, AZeroSizeFolderLosesOnlyWhatHoldsNoData) {
-    test::TempTree tree({"canary/precious:3", "z/a:0", "z/s/t/u/", "z/s/b:0", "w/s/", "w/b:0", "y/a:0", "y/s/"});
+    test::TempTree tree(
+        {"canary/precious:3", "z/a:0", "z/s/t/u/", "z/s/b:0", "w/s/", "w/b:0", "y/a:0", "y/s/"});
     const DeleteCheck z = checkOf(tree.path("z"), DeleteRule::ZeroLengthOnly);
     const DeleteCheck w = checkOf(tree.path("w"), DeleteRule::ZeroLengthOnly);
     const DeleteCheck y = checkOf(tree.path("y"), DeleteRule::ZeroLengthOnly);
@@ -161,9 +179,11 @@ TEST(FolderDeleter, AZeroSizeFolderLosesOnlyWhatHoldsNoData) {
     tree.add("y/pipe|");
     std::filesystem::remove(tree.path("w/s"));
     tree.add("w/s:2");  // a file with content where an empty folder was
-    EXPECT_EQ(tryDelete(tree.path("z"), z), tree.path("z/s/t/late.txt") + ": holds data written after the scan");
+    EXPECT_EQ(tryDelete(tree.path("z"), z),
+              tree.path("z/s/t/late.txt") + ": holds data written after the scan");
     EXPECT_EQ(contentOf(tree.path("z/s/t/late.txt")), "xxxxx");
-    EXPECT_EQ(tryDelete(tree.path("w"), w), tree.path("w/s") + ": holds data written after the scan");
+    EXPECT_EQ(tryDelete(tree.path("w"), w),
+              tree.path("w/s") + ": holds data written after the scan");
     EXPECT_TRUE(exists(tree.path("w/s")));
     EXPECT_EQ(tryDelete(tree.path("y"), y), "");
     EXPECT_FALSE(exists(tree.path("y")));

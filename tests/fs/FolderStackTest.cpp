@@ -26,7 +26,8 @@ TEST(FolderStack, ClimbsBackThroughAChainDeeperThanItsDescriptorBudget) {
         stack.push(std::move(child.fd), "d");
         EXPECT_LE(stack.openCount(), 8u);
     }
-    for (int i = 299; i >= 0; --i, stack.pop()) EXPECT_EQ(identityOf(stack.top()), down[i]) << "level " << i;
+    for (int i = 299; i >= 0; --i, stack.pop())
+        EXPECT_EQ(identityOf(stack.top()), down[i]) << "level " << i;
     EXPECT_EQ(stack.size(), 1u);
 }
 

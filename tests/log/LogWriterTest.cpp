@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "fs/FsError.h"
 #include "tests/support/TempTree.h"
@@ -48,7 +48,8 @@ TEST(LogFile, PathsThatCannotNameALogAreRefusedWithTheirReason) {
 // replaced, with the header of an empty list alone; a link to a file that does not exist yet
 // creates that file.
 TEST(LogFile, ThroughSymbolicLinksTheFileTheyLeadToIsReplaced) {
-    test::TempTree tree({"real/log.txt:16", "links/second -> ../real/log.txt", "dangling -> real/new.txt"});
+    test::TempTree tree(
+        {"real/log.txt:16", "links/second -> ../real/log.txt", "dangling -> real/new.txt"});
     tree.add("first -> " + tree.path("links/second"));
     EXPECT_EQ(save(tree.path("first")), "");
     EXPECT_TRUE(std::filesystem::is_symlink(tree.path("first")));
@@ -63,11 +64,13 @@ TEST(LogFile, ThroughSymbolicLinksTheFileTheyLeadToIsReplaced) {
 TEST(LogFile, ANewLogGetsThePermissionsOfAPlainCreateAndAReplacedOneKeepsItsOwn) {
     test::TempTree tree({"private.txt:16"});
     ASSERT_EQ(chmod(tree.path("private.txt").c_str(), 0604), 0);
-    ASSERT_EQ(test::runInChild([&] {
-                  umask(027);
-                  return save(tree.path("new.txt")).empty() && save(tree.path("private.txt")).empty() ? 0 : 1;
-              }),
-              0);
+    ASSERT_EQ(
+        test::runInChild([&] {
+            umask(027);
+            return save(tree.path("new.txt")).empty() && save(tree.path("private.txt")).empty() ? 0
+                                                                                                : 1;
+        }),
+        0);
     for (const auto& [name, mode] : {std::pair{"new.txt", 0640u}, {"private.txt", 0604u}}) {
         struct stat st;
         ASSERT_EQ(lstat(tree.path(name).c_str(), &st), 0);
@@ -86,16 +89,19 @@ TEST(LogFile, AFailedSaveInPlaceSaysTheLogIsIncomplete) {
     ASSERT_EQ(chmod(tree.path("full").c_str(), 0555), 0);
     std::ofstream(tree.path("full/filler")) << std::string(2 << 20, 'x');  // twice what it holds
     ResultList list;
-    for (int i = 0; i < 20000; ++i) list.append({EntryKind::Empty, tree.path("folder-") + std::to_string(i), {}});
-    EXPECT_EQ(test::runUnprivileged([&] {
-                  const std::string reason = save(tree.path("full/log.txt"), list);
-                  std::fprintf(stderr, "%s\n", reason.c_str());
-                  return reason == "it could not be written: No space left on device (it was being written "
-                                   "in place, so it now holds only part of the log)"
-                             ? 0
-                             : 1;
-              }),
-              0);
+    for (int i = 0; i < 20000; ++i)
+        list.append({EntryKind::Empty, tree.path("folder-") + std::to_string(i), {}});
+    EXPECT_EQ(
+        test::runUnprivileged([&] {
+            const std::string reason = save(tree.path("full/log.txt"), list);
+            std::fprintf(stderr, "%s\n", reason.c_str());
+            return reason ==
+                           "it could not be written: No space left on device (it was being written "
+                           "in place, so it now holds only part of the log)"
+                       ? 0
+                       : 1;
+        }),
+        0);
 }
 
 }  // namespace

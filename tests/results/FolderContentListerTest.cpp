@@ -45,9 +45,9 @@ std::string collect(const std::string& folder, const ContentYield& yield = {}) {
 // are bare names with their bytes as on disk, hidden ones included; depth is not shown. One
 // lister lists one folder after another, as the log does.
 TEST(FolderContentLister, MatchesAPlainRecursiveReadingOfAVariedTree) {
-    test::TempTree tree({"top.txt:5", ".hidden:0", "A/toB -> ../B", "A/dangling -> nowhere", "A/loop -> loop",
-                         "A/pipe|", "A/A1/A2/deep:0", "A/A1/empty/", "B/inside:1", "B/.cache/",
-                         "\xff\xfe odd/new\nline:0", "C/"});
+    test::TempTree tree({"top.txt:5", ".hidden:0", "A/toB -> ../B", "A/dangling -> nowhere",
+                         "A/loop -> loop", "A/pipe|", "A/A1/A2/deep:0", "A/A1/empty/", "B/inside:1",
+                         "B/.cache/", "\xff\xfe odd/new\nline:0", "C/"});
     FolderContentLister lister;
     std::string first, text;
     lister.CollectFolderContent(tree.path("A"), first, {});
@@ -57,7 +57,8 @@ TEST(FolderContentLister, MatchesAPlainRecursiveReadingOfAVariedTree) {
     EXPECT_TRUE(text.starts_with("   File: ")) << text;
     EXPECT_NE(text.find("   File: toB\r\n"), std::string::npos);
     EXPECT_NE(text.find("Folder: \xff\xfe odd\r\n   File: new\nline\r\n"), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 18) << "17 entries, one name with a line break";
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 18)
+        << "17 entries, one name with a line break";
 }
 
 // The listing yields right before each folder line and nowhere else. A listing of another
@@ -73,7 +74,8 @@ TEST(FolderContentLister, YieldsOnceBeforeEachSubfolderAndOnlyThere) {
     });
     EXPECT_EQ(text, collect(tree.root()));
     ASSERT_EQ(yieldedAt.size(), 7u) << "one yield per folder line";
-    for (std::size_t at : yieldedAt) EXPECT_EQ(text.compare(at, 8, "Folder: "), 0) << text.substr(at);
+    for (std::size_t at : yieldedAt)
+        EXPECT_EQ(text.compare(at, 8, "Folder: "), 0) << text.substr(at);
 }
 
 // Permissions do not bind root: the listing runs as an unprivileged user.

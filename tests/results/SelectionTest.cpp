@@ -10,7 +10,8 @@ ResultList listOf(const std::vector<std::string>& texts) {
     ResultList list;
     for (const auto& text : texts) {
         const bool marked = text.starts_with(kEntryMarker);
-        list.append({marked ? EntryKind::ZeroSize : EntryKind::Empty, marked ? text.substr(4) : text, {}});
+        list.append(
+            {marked ? EntryKind::ZeroSize : EntryKind::Empty, marked ? text.substr(4) : text, {}});
     }
     return list;
 }

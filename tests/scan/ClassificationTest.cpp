@@ -25,7 +25,8 @@ struct Case {
 // The 1-byte file "x" at the root keeps the root itself out of most cases.
 const Case kCases[] = {
     {{}, {Lines{"R/"}, Lines{"R/"}, Lines{"R/"}}},  // the root's path keeps its final slash
-    {{"A/B/", "A/f:0"}, {Lines{"R/A/B"}, Lines{"*** R/"}, Lines{"R/A/B"}}},  // not entered when marked
+    {{"A/B/", "A/f:0"},
+     {Lines{"R/A/B"}, Lines{"*** R/"}, Lines{"R/A/B"}}},  // not entered when marked
     {{"x:1", "A/B/"}, {Lines{"R/A/B"}, Lines{"*** R/A"}, Lines{"R/A/B"}}},
     {{"x:1", "A/f:0", "A/g:0"}, {Lines{}, Lines{"*** R/A"}, Lines{}}},
     {{"x:1", "A/B/f:1"}, {Lines{}, Lines{}, Lines{"*** R/A"}}},
@@ -33,9 +34,13 @@ const Case kCases[] = {
     {{"x:1", "A/B/C/f:1"}, {Lines{}, Lines{}, Lines{"*** R/A", "*** R/A/B"}}},
     {{"x:1", "A/f:1", "A/B/"}, {Lines{"R/A/B"}, Lines{"R/A/B"}, Lines{"R/A/B"}}},
     // Mode 2 goes on below a marked folder.
-    {{"x:1", "A/B/f:1", "A/C/D/"}, {Lines{"R/A/C/D"}, Lines{"*** R/A/C"}, Lines{"*** R/A", "R/A/C/D"}}},
+    {{"x:1", "A/B/f:1", "A/C/D/"},
+     {Lines{"R/A/C/D"}, Lines{"*** R/A/C"}, Lines{"*** R/A", "R/A/C/D"}}},
     // U cannot be opened, so A's size cannot be read: not zero-size in mode 1, marked in mode 2.
-    {{"x:1", "A/U/inner/", "A/E/"}, {Lines{"R/A/E"}, Lines{"R/A/E"}, Lines{"*** R/A", "R/A/E"}}, "A/U", 0},
+    {{"x:1", "A/U/inner/", "A/E/"},
+     {Lines{"R/A/E"}, Lines{"R/A/E"}, Lines{"*** R/A", "R/A/E"}},
+     "A/U",
+     0},
     // A may be listed but not searched: S cannot be seen to be a folder, let alone an empty one.
     {{"x:1", "A/S/"}, {Lines{}, Lines{}, Lines{"*** R/A"}}, "A", 0444},
 };
@@ -54,10 +59,13 @@ TEST(Classification, EachModeListsExactlyItsFolders) {
                 // Each entry knows why it was listed, and shows it.
                 const EntryKind marked = mode == 1 ? EntryKind::ZeroSize : EntryKind::NoFiles;
                 for (std::size_t i = 0; i < entries.size(); ++i)
-                    failures += host.kinds[i] != (entries[i].starts_with("*** ") ? marked : EntryKind::Empty);
-                for (std::string& line : entries) line.replace(line.find(tree.root()), tree.root().size(), "R");
+                    failures += host.kinds[i] !=
+                                (entries[i].starts_with("*** ") ? marked : EntryKind::Empty);
+                for (std::string& line : entries)
+                    line.replace(line.find(tree.root()), tree.root().size(), "R");
                 const std::string difference = test::lineDifference(c.expected[mode], entries);
-                if (!difference.empty()) std::fprintf(stderr, "mode %d:\n%s", mode, difference.c_str());
+                if (!difference.empty())
+                    std::fprintf(stderr, "mode %d:\n%s", mode, difference.c_str());
                 failures += !difference.empty();
             }
             return failures;

@@ -30,14 +30,16 @@ Lines sorted(Lines lines) {
 TEST(FolderWalker, FolderRemovedOrReplacedByALinkBeforeItsVisitIsSkippedWithItsSubtree) {
     test::TempTree elsewhere({"X/Y/"});
     // A relative target: an absolute one would also be refused as a jump to another mount.
-    const std::string target = "../../" + std::filesystem::path(elsewhere.root()).filename().string();
+    const std::string target =
+        "../../" + std::filesystem::path(elsewhere.root()).filename().string();
     for (const bool byLink : {false, true}) {
         for (int mode = 0; mode <= 2; ++mode) {
             test::TempTree tree({"x:1", "A/f:1", "A/B/C/", "A/B/D/E/"});
             test::RecordingHost host(mode);
             bool changed = false;
             host.onYield = [&](int) {
-                if (changed || host.captions.empty() || host.captions.back() != tree.path("A")) return;
+                if (changed || host.captions.empty() || host.captions.back() != tree.path("A"))
+                    return;
                 changed = true;
                 if (byLink) {
                     std::filesystem::rename(tree.path("A/B"), tree.path("A/gone"));
@@ -63,7 +65,8 @@ TEST(FolderWalker, AMountPointInsideTheTreeIsNeverEntered) {
     for (const bool bind : {false, true}) {
         test::TempTree tree({"x:1", "A/M/", "A/E/"}), source;
         std::string why;
-        if (bind && mount(source.root().c_str(), tree.path("A/M").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        if (bind &&
+            mount(source.root().c_str(), tree.path("A/M").c_str(), nullptr, MS_BIND, nullptr) != 0)
             GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
         if (!bind && !test::mountTmpfs(tree.path("A/M"), why)) GTEST_SKIP() << why;
         const test::MountedAt mounted{tree.path("A/M")};
@@ -74,7 +77,8 @@ TEST(FolderWalker, AMountPointInsideTheTreeIsNeverEntered) {
         for (int mode = 0; mode <= 2; ++mode) {
             const auto host = test::walk(tree.rootPath(), mode);
             EXPECT_EQ(host.entries, expected[mode]) << "mode " << mode << ", bind " << bind;
-            EXPECT_EQ(sorted(host.captions), (Lines{tree.rootPath(), tree.path("A"), tree.path("A/E")}));
+            EXPECT_EQ(sorted(host.captions),
+                      (Lines{tree.rootPath(), tree.path("A"), tree.path("A/E")}));
         }
     }
 }
@@ -88,7 +92,8 @@ TEST(FolderWalker, ChainsLongerThanPathMaxAreWalkedToTheBottomUnderALowDescripto
     full.addChain("", 3000, "d", "f", 1);
     std::string leaf = empty.root(), folder = full.root();
     for (int i = 0; i < 20000; ++i) leaf += "/d";
-    const std::array<Lines, 3> expectedEmpty = {Lines{leaf}, Lines{"*** " + empty.rootPath()}, Lines{leaf}};
+    const std::array<Lines, 3> expectedEmpty = {Lines{leaf}, Lines{"*** " + empty.rootPath()},
+                                                Lines{leaf}};
     std::array<Lines, 3> expectedFull = {Lines{}, Lines{}, Lines{"*** " + full.rootPath()}};
     for (int i = 1; i < 3000; ++i) expectedFull[2].push_back("*** " + (folder += "/d"));
     EXPECT_EQ(test::runInChild([&] {
@@ -96,10 +101,12 @@ TEST(FolderWalker, ChainsLongerThanPathMaxAreWalkedToTheBottomUnderALowDescripto
                   if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 100;
                   int failures = 0;
                   for (int mode = 0; mode <= 2; ++mode) {
-                      for (const auto& [chain, expected] : {std::pair{&empty, &expectedEmpty}, {&full, &expectedFull}}) {
-                          const std::string difference =
-                              test::lineDifference((*expected)[mode], test::walk(chain->rootPath(), mode).entries);
-                          if (!difference.empty()) std::fprintf(stderr, "mode %d: %s\n", mode, difference.c_str());
+                      for (const auto& [chain, expected] :
+                           {std::pair{&empty, &expectedEmpty}, {&full, &expectedFull}}) {
+                          const std::string difference = test::lineDifference(
+                              (*expected)[mode], test::walk(chain->rootPath(), mode).entries);
+                          if (!difference.empty())
+                              std::fprintf(stderr, "mode %d: %s\n", mode, difference.c_str());
                           failures += !difference.empty();
                       }
                   }

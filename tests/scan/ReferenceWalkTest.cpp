@@ -32,7 +32,8 @@ std::optional<std::vector<Child>> listFolder(const std::string& path) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         struct stat st;
-        const bool unknown = entry->d_type == DT_UNKNOWN && lstat((path + "/" + name).c_str(), &st) == 0;
+        const bool unknown =
+            entry->d_type == DT_UNKNOWN && lstat((path + "/" + name).c_str(), &st) == 0;
         children.push_back({name, unknown ? S_ISDIR(st.st_mode) : entry->d_type == DT_DIR});
     }
     closedir(dir);
@@ -50,7 +51,8 @@ struct ReferenceWalk {
     bool stopped = false;
     test::RecordingHost run;
 
-    ReferenceWalk(const std::string& rootPath, int mode, int stopAt = 0) : mode(mode), stopAt(stopAt) {
+    ReferenceWalk(const std::string& rootPath, int mode, int stopAt = 0)
+        : mode(mode), stopAt(stopAt) {
         struct stat st;
         if (lstat(rootPath.c_str(), &st) == 0) device = st.st_dev;
         visit(rootPath);
@@ -65,7 +67,7 @@ struct ReferenceWalk {
         for (const Child& child : *children) {
             struct stat st;
             if (lstat(join(path, child.name).c_str(), &st) != 0) return std::nullopt;
-            const auto size = !child.folder ? std::optional<std::uint64_t>(st.st_size)
+            const auto size = !child.folder         ? std::optional<std::uint64_t>(st.st_size)
                               : st.st_dev == device ? totalSize(join(path, child.name))
                                                     : std::nullopt;
             if (!size) return std::nullopt;
@@ -79,13 +81,15 @@ struct ReferenceWalk {
             stopped = true;
             return;
         }
-        struct stat st;  // a folder that is not there, cannot be seen, or is a mount point ends the visit
+        struct stat
+            st;  // a folder that is not there, cannot be seen, or is a mount point ends the visit
         if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_dev != device) return;
         run.captions.push_back(path);
         const auto children = listFolder(path);
         if (!children) return;
         const auto size = totalSize(path);
-        const bool files = std::any_of(children->begin(), children->end(), [](const Child& c) { return !c.folder; });
+        const bool files = std::any_of(children->begin(), children->end(),
+                                       [](const Child& c) { return !c.folder; });
         if (size == 0u && (children->empty() || mode == 1))
             return run.entries.push_back(children->empty() ? path : "*** " + path);
         if (size != 0u && !files && mode == 2) run.entries.push_back("*** " + path);
@@ -96,13 +100,14 @@ struct ReferenceWalk {
 
 // A small pseudo-random tree (about 25 folders), mostly of the things that decide a class;
 // returns the folders it made.
-std::vector<std::string> randomTree(std::mt19937& random, test::TempTree& tree, const std::string& at = "",
-                                    int depth = 0) {
+std::vector<std::string> randomTree(std::mt19937& random, test::TempTree& tree,
+                                    const std::string& at = "", int depth = 0) {
     const auto next = [&](unsigned n) { return static_cast<unsigned>(random() % n); };
     std::vector<std::string> folders;
     for (unsigned i = 0, children = depth == 0 ? 3 + next(5) : next(5); i < children; ++i) {
         // Hidden names, and names that are not UTF-8 or hold a line break, now and then.
-        static const char* const kNames[] = {".n", "\xff\xfen", "new\nline", "n", "n", "n", "n", "n"};
+        static const char* const kNames[] = {".n", "\xff\xfen", "new\nline", "n",
+                                             "n",  "n",         "n",         "n"};
         const std::string name = at + kNames[next(8)] + std::to_string(i);
         // Kinds by weight: empty folders, zero-length files, 1-byte files, a FIFO, a link
         // (to the folder holding it, or a loop), chains of empty folders, filled folders.
@@ -136,7 +141,8 @@ std::string differenceFromTheReference(const std::string& rootPath, int mode, in
     std::string text = test::lineDifference(expected.entries, host.entries) +
                        test::lineDifference(expected.captions, host.captions);
     if (expected.yields != host.yields)
-        text += "yields: expected " + std::to_string(expected.yields) + ", got " + std::to_string(host.yields) + "\n";
+        text += "yields: expected " + std::to_string(expected.yields) + ", got " +
+                std::to_string(host.yields) + "\n";
     return text;
 }
 
@@ -151,15 +157,19 @@ TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYield) 
         std::mt19937 random(seed);
         for (const std::string& folder : randomTree(random, tree)) {
             static const mode_t kModes[] = {0000, 0444, 0111};
-            if (seed % 2 && random() % 4 == 0) chmod(tree.path(folder).c_str(), kModes[random() % 3]);
+            if (seed % 2 && random() % 4 == 0)
+                chmod(tree.path(folder).c_str(), kModes[random() % 3]);
         }
         ASSERT_EQ(test::runUnprivileged([&] {
                       for (int mode = 0; mode <= 2; ++mode) {
-                          const int visits = seed <= 24 ? ReferenceWalk(tree.rootPath(), mode).run.yields : 0;
+                          const int visits =
+                              seed <= 24 ? ReferenceWalk(tree.rootPath(), mode).run.yields : 0;
                           for (int stopAt = 0; stopAt <= visits; ++stopAt) {
-                              const std::string difference = differenceFromTheReference(tree.rootPath(), mode, stopAt);
+                              const std::string difference =
+                                  differenceFromTheReference(tree.rootPath(), mode, stopAt);
                               if (difference.empty()) continue;
-                              std::fprintf(stderr, "mode %d, stop at %d:\n%s", mode, stopAt, difference.c_str());
+                              std::fprintf(stderr, "mode %d, stop at %d:\n%s", mode, stopAt,
+                                           difference.c_str());
                               return 1;
                           }
                       }
@@ -175,7 +185,8 @@ TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYield) 
 TEST(ReferenceWalk, FolderListedInSeveralReadsGivesTheReferenceEntries) {
     test::TempTree tree;
     for (int i = 0; i < 3000; ++i) {
-        const std::string name = "a-folder-name-long-enough-to-fill-the-buffer-" + std::to_string(i);
+        const std::string name =
+            "a-folder-name-long-enough-to-fill-the-buffer-" + std::to_string(i);
         tree.add(i % 97 == 0 ? name + "/f:1" : i % 7 == 0 ? name + "/z:0" : name + "/");
     }
     for (int mode = 0; mode <= 2; ++mode) {

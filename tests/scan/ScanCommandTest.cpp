@@ -34,7 +34,8 @@ Outcome run(const std::vector<std::string>& args, std::FILE* out = nullptr) {
     std::FILE* captured = std::tmpfile();
     std::FILE* err = std::tmpfile();
     Outcome outcome;
-    outcome.status = runScanCommand(static_cast<int>(argv.size()), argv.data(), out ? out : captured, err);
+    outcome.status =
+        runScanCommand(static_cast<int>(argv.size()), argv.data(), out ? out : captured, err);
     for (auto [file, text] : {std::pair{captured, &outcome.out}, {err, &outcome.err}}) {
         std::rewind(file);
         *text = readAll(file);
@@ -53,7 +54,8 @@ TEST(ScanCommand, PrintsEveryEntryOnALineOfItsOwn) {
         args.push_back(tree.root() + "//");
         const Outcome outcome = run(args);
         std::string expected;
-        for (const std::string& entry : test::walk(tree.rootPath(), mode).entries) expected += entry + "\n";
+        for (const std::string& entry : test::walk(tree.rootPath(), mode).entries)
+            expected += entry + "\n";
         EXPECT_EQ(outcome.status, 0) << outcome.err;
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(outcome.out, expected) << "mode " << mode;
@@ -70,7 +72,8 @@ TEST(ScanCommand, TheBuiltProgramPrintsEntriesAndEndsWithStatusZero) {
     const char* program = std::getenv("VOIDBROOM_SCAN");
     if (!program || !*program) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
     test::TempTree tree({"x:1", "A/B/", "C/D/f:1"});
-    std::FILE* pipe = popen((std::string(program) + " --mode 1 '" + tree.root() + "'").c_str(), "r");
+    std::FILE* pipe =
+        popen((std::string(program) + " --mode 1 '" + tree.root() + "'").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     const std::string out = readAll(pipe);
     const int status = pclose(pipe);
@@ -109,7 +112,8 @@ TEST(ScanCommand, OutputThatCannotBeWrittenEndsWithStatusOne) {
     const Outcome outcome = run({tree.root()}, full);
     std::fclose(full);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_TRUE(outcome.err.starts_with("voidbroom-scan: cannot write the output: ")) << outcome.err;
+    EXPECT_TRUE(outcome.err.starts_with("voidbroom-scan: cannot write the output: "))
+        << outcome.err;
 }
 
 }  // namespace

@@ -13,16 +13,19 @@ namespace voidbroom::test {
 // `whenShown` runs while the box is shown, before it is answered (to see the window behind).
 struct BoxAnswerer {
     explicit BoxAnswerer(QMessageBox::StandardButton answer)
-        : watcher([this, answer](QMessageBox& box) {
-              shown = true;
-              title = box.windowTitle();
-              text = box.text();
-              icon = box.icon();
-              buttons = box.standardButtons();
-              defaultButton = box.defaultButton() ? box.standardButton(box.defaultButton()) : QMessageBox::NoButton;
-              if (whenShown) whenShown();
-              box.button(answer) ? box.button(answer)->click() : box.reject();
-          }, /*once=*/true) {}
+        : watcher(
+              [this, answer](QMessageBox& box) {
+                  shown = true;
+                  title = box.windowTitle();
+                  text = box.text();
+                  icon = box.icon();
+                  buttons = box.standardButtons();
+                  defaultButton = box.defaultButton() ? box.standardButton(box.defaultButton())
+                                                      : QMessageBox::NoButton;
+                  if (whenShown) whenShown();
+                  box.button(answer) ? box.button(answer)->click() : box.reject();
+              },
+              /*once=*/true) {}
     bool answered() const { return shown; }
 
     bool shown = false;

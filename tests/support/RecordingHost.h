@@ -17,7 +17,9 @@ class RecordingHost : public ScanHost {
 public:
     explicit RecordingHost(int mode = 0) : mode(mode) {}
     // Walks `rootPath` in this host's mode.
-    WalkResult walk(const std::string& rootPath) { return FolderWalker(*this).ScanFolder(rootPath, mode); }
+    WalkResult walk(const std::string& rootPath) {
+        return FolderWalker(*this).ScanFolder(rootPath, mode);
+    }
 
     void yield() override {
         ++yields;
@@ -49,13 +51,16 @@ inline RecordingHost walk(const std::string& rootPath, int mode) {
 // (a deep path) is shown by its last 150 bytes. Also for child processes, which print it.
 inline std::string lineDifference(const Lines& expected, const Lines& actual) {
     if (expected == actual) return {};
-    const auto [e, a] = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const auto [e, a] =
+        std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
     const auto shown = [](auto at, const Lines& lines) {
-        return at == lines.end() ? "(none)" : at->size() <= 150 ? *at : "..." + at->substr(at->size() - 150);
+        return at == lines.end()   ? "(none)"
+               : at->size() <= 150 ? *at
+                                   : "..." + at->substr(at->size() - 150);
     };
     return "first difference at line " + std::to_string(e - expected.begin()) + " of " +
-           std::to_string(expected.size()) + " expected, " + std::to_string(actual.size()) + " got:\n  - " +
-           shown(e, expected) + "\n  + " + shown(a, actual) + "\n";
+           std::to_string(expected.size()) + " expected, " + std::to_string(actual.size()) +
+           " got:\n  - " + shown(e, expected) + "\n  + " + shown(a, actual) + "\n";
 }
 
 }  // namespace voidbroom::test

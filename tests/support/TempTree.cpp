@@ -28,7 +28,8 @@ void writeBytes(int folder, const std::string& name, long bytes) {
     const int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     check(fd >= 0, "create " + name);
     const std::string content(static_cast<std::size_t>(bytes), 'x');
-    const bool written = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    const bool written =
+        write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     close(fd);
     check(written, "write " + name);
 }
@@ -51,8 +52,9 @@ TempTree::TempTree(const std::vector<std::string>& items) {
 }
 
 TempTree::~TempTree() {
-    const std::string cmd = (geteuid() == 0 ? "" : "chmod -R u+rwX " + shellQuoted(root_) + " 2>/dev/null; ") +
-                            "rm -rf --one-file-system " + shellQuoted(root_);
+    const std::string cmd =
+        (geteuid() == 0 ? "" : "chmod -R u+rwX " + shellQuoted(root_) + " 2>/dev/null; ") +
+        "rm -rf --one-file-system " + shellQuoted(root_);
     if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", root_.c_str());
 }
 
@@ -66,7 +68,9 @@ void TempTree::add(const std::string& item) {
     const bool fifo = arrow == std::string::npos && item.ends_with("|");
     if (arrow == std::string::npos && !fifo && colon == std::string::npos)
         throw std::invalid_argument("file without length: " + item);
-    const std::string at = path(item.substr(0, arrow != std::string::npos ? arrow : fifo ? item.size() - 1 : colon));
+    const std::string at = path(item.substr(0, arrow != std::string::npos ? arrow
+                                               : fifo                     ? item.size() - 1
+                                                                          : colon));
     std::filesystem::create_directories(std::filesystem::path(at).parent_path());
     if (arrow != std::string::npos)
         check(symlink(item.substr(arrow + 4).c_str(), at.c_str()) == 0, "symlink " + at);
@@ -129,6 +133,8 @@ bool mountTmpfs(const std::string& folder, std::string& why) {
     return false;
 }
 
-void unmount(const std::string& folder) { umount2(folder.c_str(), MNT_DETACH); }
+void unmount(const std::string& folder) {
+    umount2(folder.c_str(), MNT_DETACH);
+}
 
 }  // namespace voidbroom::test

@@ -68,7 +68,8 @@ struct MountedAt {
 // A small tmpfs mounted at `folder` for the rest of the scope, where this process may mount;
 // `why` says why not otherwise.
 struct TmpfsMount {
-    explicit TmpfsMount(const std::string& folder) : mounted(mountTmpfs(folder, why)), at{mounted ? folder : ""} {}
+    explicit TmpfsMount(const std::string& folder)
+        : mounted(mountTmpfs(folder, why)), at{mounted ? folder : ""} {}
     bool mounted;
     std::string why;
     MountedAt at;

@@ -65,12 +65,13 @@ long WindowTest::indexOf(const std::string& entry) const {
 }
 
 std::string WindowTest::buttons(bool (QWidget::*property)() const) const {
-    return states({form->cmdScan, form->cmdStop, form->cmdSelAll, form->cmdDel, form->cmdSelEmpty, form->cmdSaveLog,
-                   form->cmdExit},
+    return states({form->cmdScan, form->cmdStop, form->cmdSelAll, form->cmdDel, form->cmdSelEmpty,
+                   form->cmdSaveLog, form->cmdExit},
                   property);
 }
 
-std::string states(std::initializer_list<const QWidget*> widgets, bool (QWidget::*property)() const) {
+std::string states(std::initializer_list<const QWidget*> widgets,
+                   bool (QWidget::*property)() const) {
     std::string out;
     for (const QWidget* widget : widgets) out += (widget->*property)() ? '1' : '0';
     return out;

@@ -61,6 +61,7 @@ struct WindowTest : ::testing::Test {
 };
 
 // For each widget, '1' where `property` holds, else '0'.
-std::string states(std::initializer_list<const QWidget*> widgets, bool (QWidget::*property)() const);
+std::string states(std::initializer_list<const QWidget*> widgets,
+                   bool (QWidget::*property)() const);
 
 }  // namespace voidbroom::test

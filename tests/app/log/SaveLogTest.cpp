@@ -42,7 +42,8 @@ struct SaveLogTest : test::WindowTest {
     std::string expectedLog(const Groups& groups) const {
         std::string log = " Empty folders log\r\n";
         EXPECT_EQ(form->List1->ListCount(), groups.size());
-        for (const std::string& entry : entries()) log += groups.contains(entry) ? groups.at(entry) : "?? " + entry;
+        for (const std::string& entry : entries())
+            log += groups.contains(entry) ? groups.at(entry) : "?? " + entry;
         return log;
     }
     std::pair<std::string, std::string> plain(const std::string& folder) const {
@@ -51,7 +52,8 @@ struct SaveLogTest : test::WindowTest {
     // In mode 1: Old - [Empty]; Cache - [Zero length], contain: `content`, one empty line.
     Groups workedExample(const std::string& content = kCacheContent) const {
         return {plain("Old"),
-                {"*** " + drive.path("Cache"), drive.path("Cache") + " - [Zero length], contain:\r\n" + content + "\r\n"}};
+                {"*** " + drive.path("Cache"),
+                 drive.path("Cache") + " - [Zero length], contain:\r\n" + content + "\r\n"}};
     }
     // Every control of the window, enabled or not, in one string.
     std::string enabledControls() const {
@@ -83,7 +85,8 @@ struct SaveLogTest : test::WindowTest {
         std::string wrong;
         if (answer.text.toStdString() != "The log could not be saved to " + path + ":\n" + reason)
             wrong += "reported: " + answer.text.toStdString() + "\n";
-        if (!restoredWhenShown || !windowRestored(caption)) wrong += "the window was not restored\n";
+        if (!restoredWhenShown || !windowRestored(caption))
+            wrong += "the window was not restored\n";
         if (state() != before) wrong += "the earlier log or its folder changed\n";
         return wrong;
     }
@@ -101,7 +104,8 @@ TEST_F(SaveLogTest, TheWorkedExampleIsWrittenByteForByteAndAgainAsTheDiskIsNow) 
     EXPECT_EQ(contentOf(logPath), expectedLog(workedExample()));
     EXPECT_TRUE(form->List1->Selected(0) && !form->List1->Selected(1));
     EXPECT_EQ(test::namesIn(logs.root()), std::vector<std::string>{"log.txt"});
-    for (const char* gone : {"Old", "Cache/a.tmp", "Cache/s"}) std::filesystem::remove(drive.path(gone));
+    for (const char* gone : {"Old", "Cache/a.tmp", "Cache/s"})
+        std::filesystem::remove(drive.path(gone));
     save(logPath);
     EXPECT_EQ(contentOf(logPath), expectedLog(workedExample("")));
     EXPECT_FALSE(answer.answered()) << answer.text.toStdString();
@@ -110,9 +114,12 @@ TEST_F(SaveLogTest, TheWorkedExampleIsWrittenByteForByteAndAgainAsTheDiskIsNow) 
 // The suffix follows the description of the scan's mode, not the mode box as it is now.
 TEST_F(SaveLogTest, AfterAScanInMode2MarkedFoldersAreFoldersWithoutFilesWhateverTheModeBoxSays) {
     scan(2);
-    const Groups groups = {plain("Old"), plain("Cache/s"),
-                           {"*** " + drive.path("M"),
-                            drive.path("M") + " - [No files], contain subfolders:\r\nFolder: sub\r\n   File: f\r\n\r\n"}};
+    const Groups groups = {
+        plain("Old"),
+        plain("Cache/s"),
+        {"*** " + drive.path("M"),
+         drive.path("M") +
+             " - [No files], contain subfolders:\r\nFolder: sub\r\n   File: f\r\n\r\n"}};
     save(logPath);
     EXPECT_EQ(contentOf(logPath), expectedLog(groups));
     form->Combo1->setCurrentIndex(1);
@@ -139,10 +146,12 @@ TEST_F(SaveLogTest, WhileSavingTheWindowIsLockedAndCannotBeClosedAndAfterwardsEv
     EXPECT_TRUE(windowRestored(caption));
     ASSERT_GE(captions.size(), 3);
     EXPECT_EQ(captions.first().at(0).toString(), "Saving log...");
-    EXPECT_EQ(captions.at(captions.size() - 2).at(0).toString(), "Saving log.....") << "two entries, two dots";
+    EXPECT_EQ(captions.at(captions.size() - 2).at(0).toString(), "Saving log.....")
+        << "two entries, two dots";
     EXPECT_EQ(captions.last().at(0).toString(), caption);
     for (qsizetype i = 1; i + 1 < captions.size(); ++i)
-        EXPECT_GT(captions.at(i).at(0).toString().size(), captions.at(i - 1).at(0).toString().size());
+        EXPECT_GT(captions.at(i).at(0).toString().size(),
+                  captions.at(i - 1).at(0).toString().size());
     EXPECT_TRUE(form->close());
     EXPECT_EQ(form->fso, nullptr);
 }
@@ -150,21 +159,26 @@ TEST_F(SaveLogTest, WhileSavingTheWindowIsLockedAndCannotBeClosedAndAfterwardsEv
 TEST_F(SaveLogTest, AFailedSaveIsReportedOnceTheWindowIsRestoredAndLeavesTheEarlierLog) {
     logs.add("a-folder/");
     EXPECT_EQ(failedSave(logs.path("a-folder"), "it is a folder"), "");
-    EXPECT_EQ(failedSave(logs.path("missing/log.txt"), "the folder " + logs.path("missing") + " does not exist"), "");
+    EXPECT_EQ(failedSave(logs.path("missing/log.txt"),
+                         "the folder " + logs.path("missing") + " does not exist"),
+              "");
     // Permissions do not bind root: this save runs as an unprivileged user, over a log and in
     // a folder that user may not write.
     logs.add("closed/log.txt:16");
     ASSERT_EQ(chmod(logs.path("closed/log.txt").c_str(), 0444), 0);
     ASSERT_EQ(chmod(logs.path("closed").c_str(), 0555), 0);
     EXPECT_EQ(test::runUnprivileged([&] {
-                  const std::string wrong = failedSave(logs.path("closed/log.txt"), "Permission denied");
+                  const std::string wrong =
+                      failedSave(logs.path("closed/log.txt"), "Permission denied");
                   std::cerr << wrong;
                   return wrong.empty() ? 0 : 1;
               }),
               0);
     logs.add("log.txt:16");
     std::filesystem::remove_all(drive.path("Cache"));
-    EXPECT_EQ(failedSave(logPath, "the folder " + drive.path("Cache") + " could not be listed: it does not exist"), "");
+    EXPECT_EQ(failedSave(logPath, "the folder " + drive.path("Cache") +
+                                      " could not be listed: it does not exist"),
+              "");
 }
 
 // The user's own log in a folder where they may create nothing (root's, or their own made
@@ -180,7 +194,9 @@ TEST_F(SaveLogTest, ALogTheUserMayWriteInAFolderTheyMayNotIsWrittenInPlace) {
                   test::BoxAnswerer answer(QMessageBox::Ok);
                   save(logs.path("closed/log.txt"));
                   if (answer.answered()) std::cerr << answer.text.toStdString() << "\n";
-                  return answer.answered() ? 1 : contentOf(logs.path("closed/log.txt")) == expected ? 0 : 2;
+                  return answer.answered()                                    ? 1
+                         : contentOf(logs.path("closed/log.txt")) == expected ? 0
+                                                                              : 2;
               }),
               0)
         << "1: the save failed, 2: wrong bytes";
@@ -194,7 +210,9 @@ TEST_F(SaveLogTest, AFullDiskIsReportedAndLeavesTheEarlierLog) {
     if (!tmpfs.mounted) GTEST_SKIP() << tmpfs.why;
     logs.add("full/log.txt:16");
     std::ofstream(logs.path("full/filler")) << std::string(2 << 20, 'x');  // twice what it holds
-    EXPECT_EQ(failedSave(logs.path("full/log.txt"), "it could not be written: No space left on device"), "");
+    EXPECT_EQ(
+        failedSave(logs.path("full/log.txt"), "it could not be written: No space left on device"),
+        "");
 }
 
 }  // namespace

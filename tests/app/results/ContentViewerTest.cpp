@@ -20,20 +20,21 @@ using Shown = std::vector<std::string>;
 struct ContentWindowReader {
     Shown showings;
     bool laidOut = true;
-    test::ModalWatcher<Form2> watcher{[this](Form2& window) {
-                                          showings.push_back(
-                                              (window.windowTitle() + "\n" + window.Text1->toPlainText()).toStdString());
-                                          laidOut = laidOut && window.size() == QSize(312, 217) &&
-                                                    window.Text1->isReadOnly() &&
-                                                    window.Text1->geometry() == QRect(0, 0, 312, 217);
-                                          window.close();
-                                      },
-                                      /*once=*/false};
+    test::ModalWatcher<Form2> watcher{
+        [this](Form2& window) {
+            showings.push_back(
+                (window.windowTitle() + "\n" + window.Text1->toPlainText()).toStdString());
+            laidOut = laidOut && window.size() == QSize(312, 217) && window.Text1->isReadOnly() &&
+                      window.Text1->geometry() == QRect(0, 0, 312, 217);
+            window.close();
+        },
+        /*once=*/false};
 };
 
 struct ContentViewerTest : test::WindowTest {
     ContentViewerTest()
-        : WindowTest({"keep.txt:1", "Old/", "Cache/a.tmp:0", "Cache/s/", "Odd/\xff.bin:0", "Many/a/", "Many/b/"}) {}
+        : WindowTest({"keep.txt:1", "Old/", "Cache/a.tmp:0", "Cache/s/", "Odd/\xff.bin:0",
+                      "Many/a/", "Many/b/"}) {}
     void SetUp() override {
         WindowTest::SetUp();
         scan(1);
@@ -56,16 +57,19 @@ struct ContentViewerTest : test::WindowTest {
 // even though the folder is gone. A real double-click leaves the selection as it was.
 TEST_F(ContentViewerTest, APlainEntryShowsTheSentenceWithoutLookingAtTheDisk) {
     std::filesystem::remove(drive.path("Old"));
-    const int index = static_cast<int>(indexOf(drive.path("Old"))), line = form->List1->lineHeight();
+    const int index = static_cast<int>(indexOf(drive.path("Old"))),
+              line = form->List1->lineHeight();
     ASSERT_GE(index, 0);
     // Through the window, so that the platform's sequence of events arrives: press, release,
     // press, double click, release.
-    const QPoint inWindow = form->List1->viewport()->mapTo(form.get(), QPoint(25, index * line + line / 2));
+    const QPoint inWindow =
+        form->List1->viewport()->mapTo(form.get(), QPoint(25, index * line + line / 2));
     QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {}, inWindow);
     EXPECT_EQ(reader.showings, Shown{showing("Old", "This folder is empty")});
     EXPECT_EQ(form->ContentText, "This folder is empty");
     EXPECT_EQ(form->List1->ListIndex(), index);
-    for (std::size_t i = 0; i < form->List1->ListCount(); ++i) EXPECT_FALSE(form->List1->Selected(i));
+    for (std::size_t i = 0; i < form->List1->ListCount(); ++i)
+        EXPECT_FALSE(form->List1->Selected(i));
 }
 
 // The window is made when it is needed and goes when it is closed; made again, its text box
@@ -75,8 +79,8 @@ TEST_F(ContentViewerTest, MarkedEntriesShowTheirOwnBlockInAFreshWindowEachTime) 
     EXPECT_EQ(contentWindows(), 0u) << "closing the window unloads it";
     doubleClick("*** " + drive.path("Odd"));
     // The name in Odd is not UTF-8: it shows a replacement character.
-    EXPECT_EQ(reader.showings,
-              (Shown{showing("Cache", "   File: a.tmp\nFolder: s\n"), showing("Odd", "   File: \uFFFD.bin\n")}));
+    EXPECT_EQ(reader.showings, (Shown{showing("Cache", "   File: a.tmp\nFolder: s\n"),
+                                      showing("Odd", "   File: \uFFFD.bin\n")}));
     EXPECT_EQ(form->ContentText, "   File: \xff.bin\r\n");
     EXPECT_TRUE(reader.laidOut);
 }
@@ -103,9 +107,9 @@ TEST_F(ContentViewerTest, AFailedListingIsReportedAndNoWindowIsShown) {
     for (const auto& [entry, where] : {std::pair{"Cache", ""}, {"Many", "Many/b: "}}) {
         test::BoxAnswerer answer(QMessageBox::Ok);
         doubleClick("*** " + drive.path(entry));
-        EXPECT_EQ(answer.text.toStdString(), "The content of the folder " + drive.path(entry) +
-                                                 " could not be listed:\n" + (*where ? drive.path(where) : "") +
-                                                 "it does not exist");
+        EXPECT_EQ(answer.text.toStdString(),
+                  "The content of the folder " + drive.path(entry) + " could not be listed:\n" +
+                      (*where ? drive.path(where) : "") + "it does not exist");
     }
     form->List1->Clear();
     test::BoxAnswerer answer(QMessageBox::Ok);
@@ -118,7 +122,9 @@ TEST_F(ContentViewerTest, AFailedListingIsReportedAndNoWindowIsShown) {
 // The listing gives up at the next yield, and nothing is shown on the closed window.
 TEST_F(ContentViewerTest, ClosingTheMainWindowWhileTheListingYieldsEndsItQuietly) {
     int yields = 0;
-    form->contentYieldHook = [&] { EXPECT_TRUE(++yields == 1 && form->close()) << "the listing went on"; };
+    form->contentYieldHook = [&] {
+        EXPECT_TRUE(++yields == 1 && form->close()) << "the listing went on";
+    };
     test::BoxAnswerer answer(QMessageBox::Ok);
     doubleClick("*** " + drive.path("Many"));
     EXPECT_TRUE(form->closed());

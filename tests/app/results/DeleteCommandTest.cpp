@@ -56,12 +56,14 @@ TEST_F(DeleteTest, AFailureStopsTheCommandAndIsReportedWithThePath) {
     test::BoxAnswerer answer(QMessageBox::Ok);
     form->cmdDel->click();
     ASSERT_TRUE(answer.answered());
-    EXPECT_TRUE(answer.text.toStdString().starts_with("The folder " + e + " could not be deleted:\nit no longer exists"))
+    EXPECT_TRUE(answer.text.toStdString().starts_with(
+        "The folder " + e + " could not be deleted:\nit no longer exists"))
         << answer.text.toStdString();
     EXPECT_EQ(entries(), std::vector<std::string>(before.begin(), before.begin() + failing + 1));
     EXPECT_TRUE(form->List1->Selected(static_cast<std::size_t>(failing)));
     for (std::size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(exists(before[i].substr(before[i].starts_with("*** ") ? 4 : 0)), static_cast<long>(i) < failing)
+        EXPECT_EQ(exists(before[i].substr(before[i].starts_with("*** ") ? 4 : 0)),
+                  static_cast<long>(i) < failing)
             << before[i];
 }
 
@@ -81,8 +83,9 @@ TEST_F(ZeroSizeDeleteTest, AFileWrittenAfterTheScanSurvivesWithItsFoldersAndIsNa
     form->List1->setSelected(static_cast<std::size_t>(indexOf(z)), true);
     test::BoxAnswerer answer(QMessageBox::Ok);
     form->cmdDel->click();
-    EXPECT_EQ(answer.text.toStdString(), "The folder " + drive.path("Z") + " could not be deleted:\n" +
-                                             drive.path("Z/s/t/late.txt") + ": holds data written after the scan");
+    EXPECT_EQ(answer.text.toStdString(),
+              "The folder " + drive.path("Z") + " could not be deleted:\n" +
+                  drive.path("Z/s/t/late.txt") + ": holds data written after the scan");
     EXPECT_EQ(test::contentOf(drive.path("Z/s/t/late.txt")), "xxxxx");
     EXPECT_TRUE(form->List1->Selected(static_cast<std::size_t>(indexOf(z))));
     form->List1->setSelected(static_cast<std::size_t>(indexOf(z)), false);

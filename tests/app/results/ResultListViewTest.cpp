@@ -11,10 +11,13 @@ namespace {
 struct ListViewTest : ::testing::Test {
     void SetUp() override {
         view.resize(300, 200);
-        for (int i = 0; i < 50; ++i) view.AddItem({EntryKind::Empty, "/folder" + std::to_string(i), {}});
+        for (int i = 0; i < 50; ++i)
+            view.AddItem({EntryKind::Empty, "/folder" + std::to_string(i), {}});
         view.show();
     }
-    QPoint line(int index) const { return QPoint(20, index * view.lineHeight() + view.lineHeight() / 2); }
+    QPoint line(int index) const {
+        return QPoint(20, index * view.lineHeight() + view.lineHeight() / 2);
+    }
     std::string selection() const {
         std::string out;
         for (std::size_t i = 0; i < 6; ++i) out += view.Selected(i) ? '1' : '0';

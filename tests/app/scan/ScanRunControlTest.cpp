@@ -15,11 +15,18 @@ namespace {
 
 // Six folders, each listed by its empty subfolder "e" as a plain entry.
 struct ScanRunTest : test::WindowTest {
-    ScanRunTest() : WindowTest({"keep.txt:1", "d0/e/", "d1/e/", "d2/e/", "d3/e/", "d4/e/", "d5/e/"}) {}
+    ScanRunTest()
+        : WindowTest({"keep.txt:1", "d0/e/", "d1/e/", "d2/e/", "d3/e/", "d4/e/", "d5/e/"}) {}
     // The command buttons, then the mode box.
-    std::string enabled() const { return buttons(&QWidget::isEnabled) + (form->Combo1->isEnabled() ? "1" : "0"); }
-    bool busy() const { return form->testAttribute(Qt::WA_SetCursor) && form->cursor().shape() == Qt::WaitCursor; }
-    bool afterRun() const { return enabled() == "10111111" && !busy() && form->windowTitle() == Form1::kIdleCaption; }
+    std::string enabled() const {
+        return buttons(&QWidget::isEnabled) + (form->Combo1->isEnabled() ? "1" : "0");
+    }
+    bool busy() const {
+        return form->testAttribute(Qt::WA_SetCursor) && form->cursor().shape() == Qt::WaitCursor;
+    }
+    bool afterRun() const {
+        return enabled() == "10111111" && !busy() && form->windowTitle() == Form1::kIdleCaption;
+    }
 };
 
 constexpr const char* kRunning = "01000000";
@@ -29,7 +36,8 @@ TEST_F(ScanRunTest, ACompleteRunInEachModeFillsTheListDescribesTheModeAndLeavesT
         "List contain only empty folders (ie. folders without subfolders and files)",
         "Folders marked with (***) not empty, but contain only empty folders\r\n"
         "and/or 0-length files. Double click on a folder to receive its content.",
-        "Folders marked with (***) not empty, they contain subfolders\r\nbut don't contain any files."};
+        "Folders marked with (***) not empty, they contain subfolders\r\nbut don't contain any "
+        "files."};
     for (int mode = 0; mode <= 2; ++mode) {
         scan(mode);
         EXPECT_EQ(form->Label1->text(), descriptions[mode]);
@@ -60,7 +68,8 @@ TEST_F(ScanRunTest, WhileRunningOnlyStopActsWhateverThePanelAndTheCaptionNamesTh
         emit form->LblSE->clicked();
     };
     form->cmdScan->click();
-    EXPECT_TRUE(state.starts_with(std::string(kRunning) + " busy Scanning " + drive.mountPoint())) << state;
+    EXPECT_TRUE(state.starts_with(std::string(kRunning) + " busy Scanning " + drive.mountPoint()))
+        << state;
     EXPECT_TRUE(state.ends_with(" for empty folders...")) << state;
     EXPECT_EQ(onSavePanel, "1100");
     EXPECT_EQ(backOnScanner, kRunning);
@@ -113,7 +122,8 @@ TEST_F(ScanRunTest, ADriveThatIsGoneIsReportedAndLeavesTheAfterRunState) {
     test::BoxAnswerer answer(QMessageBox::Ok);
     scan(0);
     ASSERT_TRUE(answer.answered());
-    EXPECT_TRUE(answer.text.startsWith(QString::fromStdString("The drive " + drive.mountPoint() + " cannot be scanned:\n")))
+    EXPECT_TRUE(answer.text.startsWith(
+        QString::fromStdString("The drive " + drive.mountPoint() + " cannot be scanned:\n")))
         << answer.text.toStdString();
     EXPECT_EQ(form->List1->ListCount(), 0u);
     EXPECT_TRUE(afterRun()) << enabled();
