@@ -1,5 +1,6 @@
 # Voidbroom: `make run` installs what is missing, builds and starts the program;
-# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test,
+# then runs the core's tests again under ThreadSanitizer (the walk reads ahead on threads).
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
@@ -31,6 +32,9 @@ test: deps
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DVOIDBROOM_SANITIZE=ON -DBUILD_TESTING=ON
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DVOIDBROOM_TSAN=ON -DVOIDBROOM_GUI=OFF -DBUILD_TESTING=ON
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	cd $(BUILD)/tsan && ctest --output-on-failure -j $(JOBS)
 
 bench: release
 	@scripts/ensure-packages $(BENCH_PACKAGES)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fs/FileSystemObject.h"
+#include "fs/ReadAhead.h"
 
 class QComboBox;
 class QFrame;
@@ -118,6 +119,10 @@ public:
     void LblSE_Click();
     void ImgAbout_Click();
     void LblAbout_Click();
+
+    // Reader threads of the scan and of the content listings; tests that change the tree from
+    // a command's yields set 1, so that every folder is read when the command enters it.
+    unsigned readAheadThreads = kDefaultReadAheadThreads;
 
     // Called at every yield of a scan's walk, for tests that act in the middle of a scan.
     std::function<void()> scanYieldHook;

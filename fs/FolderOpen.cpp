@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace voidbroom {
@@ -60,7 +61,8 @@ int openChildWithoutOpenat2(int parentFd, const char* name, int flags) {
     return fd;
 }
 
-bool g_haveOpenat2 = true;
+// Set once, from any reading thread, when the kernel turns out to lack openat2.
+std::atomic<bool> g_haveOpenat2{true};
 
 // Opens a child folder with `flags`: never through a link, never into another file system.
 int openChild(int parentFd, const char* name, int flags) {

@@ -10,7 +10,6 @@
 
 namespace voidbroom {
 
-namespace {
 // A walk holds two stacks (the walker's and the size probe's) besides what the rest of the
 // program keeps open: each may take a quarter of what the process is allowed to open.
 std::size_t descriptorBudget() {
@@ -19,7 +18,6 @@ std::size_t descriptorBudget() {
         return std::numeric_limits<std::size_t>::max();
     return static_cast<std::size_t>(limit.rlim_cur / 4);
 }
-}  // namespace
 
 FolderStack::FolderStack(std::size_t maxOpen)
     : maxOpen_(std::max<std::size_t>(2, std::min(maxOpen, descriptorBudget()))) {}

@@ -17,6 +17,9 @@ namespace voidbroom {
 // still the same folder (device and inode); failing that, it is opened again from the
 // bottom by name, checked level by level. A folder that cannot be reached again is lost:
 // top() answers -1 for it and the walk gives up what it still had to do there.
+// Descriptors one stack of a walk may hold: a quarter of what the process may open.
+std::size_t descriptorBudget();
+
 class FolderStack {
 public:
     // At most `maxOpen` descriptors, and never more than a quarter of the process's limit.

@@ -7,8 +7,18 @@ namespace voidbroom {
 FolderWalk::FolderWalk(ListingOptions options, std::size_t maxOpen)
     : options_(options), stack_(maxOpen) {}
 
+FolderWalk::~FolderWalk() {
+    clear();
+    readAhead_.reset();  // joins the reader threads before anything they use goes
+}
+
+// The reader threads end with the engine, and the next walk of the same engine uses them
+// again; what they still held for this walk is let go here.
 void FolderWalk::clear() {
+    for (Level& level : levels_)
+        if (level.group) readAhead_->cancel(level.group);
     levels_.clear();
+    dropCurrentGroup();
     stack_.clear();
     subfolders_.clear();
     current_.reset();
@@ -17,13 +27,21 @@ void FolderWalk::clear() {
 
 OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
     clear();
+    if (threads_ <= 1)
+        readAhead_.reset();
+    else if (!readAhead_ || !(readAhead_->options() == options_))
+        readAhead_ = std::make_unique<ReadAhead>(threads_, options_);
+    engaged_ = readAhead_ && engageAbove_.count() == 0;
+    pace_ = 0;
     path_ = path;
     taken_.clear();
     ++opens_;
+    const auto started = std::chrono::steady_clock::now();
     OpenedFolder root = openFolderPath(path, follow);
     if (root.status != OpenStatus::Opened) return root.outcome();
     current_ = std::move(root.fd);
     read();
+    notePace(std::chrono::steady_clock::now() - started);
     return root.outcome();
 }
 
@@ -35,16 +53,39 @@ OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::
     return open(parentFd, false);
 }
 
+FolderIdentity FolderWalk::identity() const {
+    return currentIdentity_ ? *currentIdentity_ : identityOf(current_.get());
+}
+
+std::shared_ptr<ReadGroup> FolderWalk::currentGroup() {
+    // One the size question gave up (its answer was known) is of no use to a descent.
+    if (currentGroup_ && readAhead_->cancelled(*currentGroup_)) currentGroup_.reset();
+    if (!currentGroup_ && engaged_ && current_)
+        currentGroup_ =
+            readAhead_->plan(current_.get(), subfolders_, currentFirst_, subfolderCount());
+    return currentGroup_;
+}
+
 void FolderWalk::descend() {
-    levels_.push_back(Level{currentFirst_, currentFirst_, subfolders_.size(), path_.size()});
+    std::shared_ptr<ReadGroup> group = currentGroup();
+    currentGroup_.reset();
+    levels_.push_back(
+        Level{currentFirst_, currentFirst_, subfolders_.size(), path_.size(), std::move(group)});
     if (stack_.empty())
         stack_.start(std::move(current_));
     else
         stack_.push(std::move(current_), taken_);
 }
 
+// A folder read but not descended into: what was read ahead below it is not needed.
+void FolderWalk::dropCurrentGroup() {
+    if (currentGroup_) readAhead_->cancel(currentGroup_);
+    currentGroup_.reset();
+}
+
 bool FolderWalk::take() {
     Level& level = levels_.back();
+    dropCurrentGroup();
     subfolders_.truncate(level.end);  // those of a folder read but not descended into
     current_.reset();
     if (level.next == level.end) return false;
@@ -57,12 +98,27 @@ bool FolderWalk::take() {
 }
 
 OpenOutcome FolderWalk::enter() {
+    const Level& level = levels_.back();
+    if (level.group) return adopt(readAhead_->take(*level.group, takenSlot()));
     return open(levelFd(), options_.grantOwnerRights);
 }
 
+bool FolderWalk::takenIsFolder() const {
+    if (levels_.back().group) return takenSeenAsFolder_;
+    return isFolderIn(levelFd(), taken_.c_str());
+}
+
+void FolderWalk::abandonLevel() {
+    Level& level = levels_.back();
+    level.next = level.end;
+    if (level.group) readAhead_->cancel(level.group);
+}
+
 void FolderWalk::leave() {
-    const Level level = levels_.back();
+    Level level = std::move(levels_.back());
     levels_.pop_back();
+    dropCurrentGroup();
+    if (level.group) readAhead_->cancel(level.group);
     taken_ = stack_.topName();
     subfolders_.truncate(level.first);
     current_.reset();
@@ -71,43 +127,58 @@ void FolderWalk::leave() {
 }
 
 OpenOutcome FolderWalk::enterAgain() {
-    return enter();
+    return open(levelFd(), options_.grantOwnerRights);
 }
 
 OpenOutcome FolderWalk::open(int parentFd, bool grant) {
     ++opens_;
-    OpenedFolder child = openChildFolder(parentFd, taken_.c_str());
-    if (grant && child.status == OpenStatus::Failed && child.error == EACCES &&
-        grantOwnerRights(parentFd, taken_.c_str()))
-        child = openChildFolder(parentFd, taken_.c_str());
-    if (child.status != OpenStatus::Opened) return child.outcome();
-    current_ = std::move(child.fd);
-    // Before it is read: a folder its owner may not search cannot tell its files' lengths.
-    if (grant) grantOwnerRights(current_.get());
-    read();
-    return child.outcome();
+    const auto started = std::chrono::steady_clock::now();
+    const OpenOutcome outcome = openChild(parentFd, taken_.c_str(), grant, current_);
+    if (outcome.opened()) read();
+    notePace(std::chrono::steady_clock::now() - started);
+    return outcome;
+}
+
+// A moving average over the last few dozen folders, each counted at most ten times the
+// threshold, so that one slow folder on a fast disk engages nothing; disengaged again below
+// half the threshold, where reading ahead no longer pays.
+void FolderWalk::notePace(std::chrono::nanoseconds took) {
+    if (!readAhead_ || engageAbove_.count() == 0) return;
+    const double limit = static_cast<double>(engageAbove_.count());
+    pace_ += (std::min(static_cast<double>(took.count()), 10 * limit) - pace_) / 32;
+    if (!engaged_ && pace_ > limit) engaged_ = true;
+    if (engaged_ && pace_ < limit / 2) engaged_ = false;
 }
 
 void FolderWalk::read() {
     subfolders_.truncate(levels_.empty() ? 0 : levels_.back().end);
     currentFirst_ = subfolders_.size();
-    listing_.files = 0;
-    listing_.filesLength = FileLength::Zero;
-    listing_.fileNames.clear();
-    const int fd = current_.get();
-    listing_.error = reader_.forEach(fd, [&](const DirEntry& entry) {
-        if (entry.isFolder) {
-            subfolders_.add(entry.name, entry.inode);
-            return true;
-        }
-        ++listing_.files;
-        if (options_.fileNames) listing_.fileNames.add(entry.name, entry.inode);
-        if (options_.fileLengths && listing_.filesLength == FileLength::Zero) {
-            listing_.filesLength = DirReader::lengthOf(fd, entry.name.data());
-            if (options_.stopAtData && listing_.filesLength != FileLength::Zero) return false;
-        }
-        return true;
-    });
+    currentIdentity_.reset();
+    readFolder(reader_, current_.get(), options_, listing_, subfolders_);
+}
+
+// A folder a reader thread read: it becomes the current folder as if read here.
+OpenOutcome FolderWalk::adopt(ReadFolder folder) {
+    subfolders_.truncate(levels_.back().end);
+    currentFirst_ = subfolders_.size();
+    takenSeenAsFolder_ = folder.seenAsFolder;
+    notePace(folder.took);
+    if (!folder.outcome.opened()) return folder.outcome;
+    current_ = std::move(folder.fd);
+    listing_ = std::move(folder.listing);
+    for (std::size_t i = 0; i < folder.subfolders.size(); ++i)
+        subfolders_.add(folder.subfolders.name(i), folder.subfolders.inode(i));
+    currentIdentity_ = folder.identity;
+    currentGroup_ = std::move(folder.group);
+    return folder.outcome;
+}
+
+std::size_t FolderWalk::reads() const {
+    return reader_.reads() + (readAhead_ ? readAhead_->reads() : 0);
+}
+
+std::size_t FolderWalk::opens() const {
+    return opens_ + (readAhead_ ? readAhead_->opens() : 0);
 }
 
 }  // namespace voidbroom

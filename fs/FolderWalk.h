@@ -7,31 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "fs/DirReader.h"
-#include "fs/FolderOpen.h"
+#include <memory>
+#include <optional>
+
+#include "fs/FolderRead.h"
 #include "fs/FolderStack.h"
-#include "fs/NameList.h"
+#include "fs/ReadAhead.h"
 
 namespace voidbroom {
-
-// What a walk reads of each folder besides its subfolders.
-struct ListingOptions {
-    bool fileNames = false;    // keep the files' names, in the file system's order
-    bool fileLengths = false;  // tell whether the files hold data, looking only until one does
-    bool stopAtData = false;   // with fileLengths: stop reading at the first file with data
-    // Give the owner read, write and search rights on every folder entered below the starting
-    // one before it is read (a deletion with force); the starting folder is left as it is.
-    bool grantOwnerRights = false;
-};
-
-// One folder as the walk read it.
-struct FolderListing {
-    int error = 0;          // errno of a listing that could not be read to its end, else 0
-    std::size_t files = 0;  // entries that are not real folders: links, FIFOs, ... included
-    FileLength filesLength = FileLength::Zero;  // with fileLengths: the first answer not Zero
-    NameList fileNames;                         // with fileNames
-    bool readable() const { return error == 0; }
-};
 
 // The one walk engine: a depth-first walk over a folder tree from open descriptors, for every
 // walk of the program (the scan, the size question, the content listing, the deletion). It
@@ -46,11 +29,24 @@ struct FolderListing {
 // subfolder of the innermost level (false when there is none: leave() it), and enter() opens
 // and reads the subfolder taken, which becomes current. A current folder not descended into
 // is let go at the next take().
+//
+// With more than one thread, reader threads open and read the folders ahead of the client,
+// in the order it will enter them (ReadAhead); what the client sees is the same, but for
+// changes made to the tree after a folder was read and before it is entered.
 class FolderWalk {
 public:
     explicit FolderWalk(ListingOptions options = {}, std::size_t maxOpen = 64);
+    ~FolderWalk();
 
     ListingOptions& options() { return options_; }
+    // Reader threads for the walks started from now on; 1 reads every folder when entered.
+    // The readers are engaged while a folder takes longer than `engageAbove` to open and
+    // read, on average (0: from the start).
+    void setThreads(unsigned threads,
+                    std::chrono::nanoseconds engageAbove = kEngageReadAheadAbove) {
+        threads_ = threads;
+        engageAbove_ = engageAbove;
+    }
 
     // Starts at the folder at `path` and reads it.
     OpenOutcome start(const std::string& path, FollowLinks follow);
@@ -59,8 +55,9 @@ public:
     OpenOutcome startAt(int parentFd, std::string_view name, const std::string& path);
     void clear();
 
-    // The folder read last.
+    // The folder read last. Its descriptor is -1 for one read ahead without subfolders.
     int folderFd() const { return current_.get(); }
+    FolderIdentity identity() const;
     const FolderListing& listing() const { return listing_; }
     std::size_t subfolderCount() const { return subfolders_.size() - currentFirst_; }
     std::string_view subfolderName(std::size_t i) const {
@@ -81,16 +78,26 @@ public:
     std::string_view takenName() const { return taken_; }
     ino_t takenInode() const { return takenInode_; }
     OpenOutcome enter();
+    // After an enter() that did not open the folder: whether a real folder stands there.
+    bool takenIsFolder() const;
     // Gives up the subfolders of the innermost level not taken yet.
-    void abandonLevel() { levels_.back().next = levels_.back().end; }
+    void abandonLevel();
     // Closes the innermost level; path() is its path, until the next take().
     void leave();
     // Opens the folder left last again (one that filled up while it was emptied).
     OpenOutcome enterAgain();
 
+    // For a look ahead by the size question, with read-ahead: the read-ahead, the group of
+    // the current folder's subfolders (made when needed), and the innermost level's group
+    // with the slot of the subfolder taken last. Null where folders are read when entered.
+    ReadAhead* readAhead() const { return readAhead_.get(); }
+    std::shared_ptr<ReadGroup> currentGroup();
+    const std::shared_ptr<ReadGroup>& levelGroup() const { return levels_.back().group; }
+    std::size_t takenSlot() const { return levels_.back().next - 1 - levels_.back().first; }
+
     // getdents64 calls and folder opens so far, for the benchmark's figures.
-    std::size_t reads() const { return reader_.reads(); }
-    std::size_t opens() const { return opens_; }
+    std::size_t reads() const;
+    std::size_t opens() const;
 
 private:
     struct Level {
@@ -98,10 +105,15 @@ private:
         std::size_t next;
         std::size_t end;
         std::size_t pathLength;
+        std::shared_ptr<ReadGroup> group;  // with read-ahead
     };
 
     OpenOutcome open(int parentFd, bool grant);
     void read();
+    OpenOutcome adopt(ReadFolder folder);
+    void dropCurrentGroup();
+    // Takes the time a folder took to open and read into the average that engages the readers.
+    void notePace(std::chrono::nanoseconds took);
 
     ListingOptions options_;
     DirReader reader_;
@@ -115,6 +127,14 @@ private:
     std::string taken_;
     ino_t takenInode_ = 0;
     std::size_t opens_ = 0;
+    unsigned threads_ = 1;
+    std::unique_ptr<ReadAhead> readAhead_;
+    std::shared_ptr<ReadGroup> currentGroup_;  // the current folder's subfolders, read ahead
+    std::optional<FolderIdentity> currentIdentity_;
+    bool takenSeenAsFolder_ = false;
+    std::chrono::nanoseconds engageAbove_ = kEngageReadAheadAbove;
+    double pace_ = 0;       // nanoseconds per folder, a moving average
+    bool engaged_ = false;  // whether new levels are read ahead
 };
 
 }  // namespace voidbroom

@@ -22,6 +22,8 @@ public:
     }
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
+    // Bytes the list holds, for bounding memory.
+    std::size_t bytes() const { return names_.capacity() + entries_.capacity() * sizeof(Entry); }
     std::string_view name(std::size_t i) const {
         return std::string_view(names_).substr(entries_[i].offset, entries_[i].length);
     }

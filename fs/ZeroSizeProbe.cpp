@@ -78,6 +78,75 @@ SizeAnswer ZeroSizeProbe::descend() {
     return SizeAnswer::Zero;
 }
 
+SizeAnswer ZeroSizeProbe::sizeOfSubfolder(FolderWalk& walk, std::size_t i) {
+    if (walk.readAhead())
+        if (const std::shared_ptr<ReadGroup> group = walk.currentGroup())
+            return lookDown(*walk.readAhead(), group, i);
+    return sizeOf(walk.folderFd(), walk.subfolderName(i), walk.subfolderInode(i));
+}
+
+SizeAnswer ZeroSizeProbe::sizeOfTaken(FolderWalk& walk) {
+    if (walk.levelGroup()) return lookDown(*walk.readAhead(), walk.levelGroup(), walk.takenSlot());
+    if (walk.levelFd() < 0) return SizeAnswer::Unreadable;
+    return sizeOf(walk.levelFd(), walk.takenName(), walk.takenInode());
+}
+
+std::optional<SizeAnswer> ZeroSizeProbe::answerOf(const ReadFolder& folder) {
+    ++looked_;
+    if (!folder.outcome.opened() || !folder.listing.readable()) return SizeAnswer::Unreadable;
+    if (folder.listing.filesLength != FileLength::Zero)
+        return sizeAnswerOf(folder.listing.filesLength);
+    if (folder.subfolders.empty()) return SizeAnswer::Zero;
+    if (folder.group) return std::nullopt;
+    // Not read ahead below (no room for it): asked about here, from its own descriptor.
+    for (std::size_t i = 0; i < folder.subfolders.size(); ++i) {
+        const SizeAnswer answer =
+            sizeOf(folder.fd.get(), folder.subfolders.name(i), folder.subfolders.inode(i));
+        if (answer != SizeAnswer::Zero) return answer;
+    }
+    return SizeAnswer::Zero;
+}
+
+// The walk of descend(), over folders the read-ahead holds. A folder found zero-size is not
+// descended into by the walk that asked, so what was read below it is let go at once.
+SizeAnswer ZeroSizeProbe::lookDown(ReadAhead& readAhead, const std::shared_ptr<ReadGroup>& group,
+                                   std::size_t i) {
+    const Key key = keyOf(group->names.name(i), group->names.inode(i));
+    if (auto it = known_.find(key); it != known_.end()) return it->second;
+    looks_.clear();
+    const ReadFolder& first = readAhead.look(*group, i);
+    if (const auto answer = answerOf(first)) return known_[key] = *answer;
+    looks_.push_back(Look{first.group, 0, key});
+    while (!looks_.empty()) {
+        Look& look = looks_.back();
+        if (look.next == look.group->items.size()) {
+            known_[look.key] = SizeAnswer::Zero;
+            readAhead.cancel(look.group);
+            looks_.pop_back();
+            continue;
+        }
+        const std::size_t j = look.next++;
+        const Key childKey = keyOf(look.group->names.name(j), look.group->names.inode(j));
+        std::optional<SizeAnswer> answer;
+        if (auto it = known_.find(childKey); it != known_.end()) {
+            answer = it->second;
+        } else {
+            const ReadFolder& folder = readAhead.look(*look.group, j);
+            if (!(answer = answerOf(folder))) {
+                looks_.push_back(Look{folder.group, 0, childKey});
+                continue;
+            }
+            known_[childKey] = *answer;
+        }
+        if (*answer != SizeAnswer::Zero) {
+            for (const Look& open : looks_) known_[open.key] = *answer;
+            looks_.clear();
+            return *answer;
+        }
+    }
+    return SizeAnswer::Zero;
+}
+
 // Everything still open contains the folder that answered `answer`, so it answers the same.
 SizeAnswer ZeroSizeProbe::failAll(SizeAnswer answer) {
     for (const Key& key : levels_) known_[key] = answer;

@@ -30,6 +30,11 @@ public:
 
     // The answer for the folder `name` (listed with `inode`) inside the open folder `parentFd`.
     SizeAnswer sizeOf(int parentFd, std::string_view name, ino_t inode);
+    // The answer for subfolder `i` of the folder `walk` read last, and for the subfolder it
+    // took last. Where `walk` reads ahead, the answer comes from what its readers read, which
+    // the walk uses again when it enters those folders: each folder is opened once.
+    SizeAnswer sizeOfSubfolder(FolderWalk& walk, std::size_t i);
+    SizeAnswer sizeOfTaken(FolderWalk& walk);
 
     // The remembered answer for that folder, if it has one; the answer is forgotten, since a
     // walk visits each folder once.
@@ -40,6 +45,8 @@ public:
 
     std::size_t reads() const { return walk_.reads(); }
     std::size_t opens() const { return walk_.opens(); }
+    // Folders whose answer came from what a read-ahead read.
+    std::size_t looked() const { return looked_; }
 
 private:
     struct Key {
@@ -59,10 +66,22 @@ private:
     // Asks about every folder below the open levels; the answer for the outermost.
     SizeAnswer descend();
     SizeAnswer failAll(SizeAnswer answer);
+    // The answer for slot `i` of `group`, from the read-ahead's folders.
+    SizeAnswer lookDown(ReadAhead& readAhead, const std::shared_ptr<ReadGroup>& group,
+                        std::size_t i);
+    // The answer a folder read ahead gives: from its listing, else from its subfolders.
+    std::optional<SizeAnswer> answerOf(const ReadFolder& folder);
+    struct Look {
+        std::shared_ptr<ReadGroup> group;  // the subfolders of a folder being asked about
+        std::size_t next;
+        Key key;
+    };
 
     std::unordered_map<Key, SizeAnswer, KeyHash> known_;
     FolderWalk walk_;
     std::vector<Key> levels_;  // the key of each open level of walk_
+    std::vector<Look> looks_;
+    std::size_t looked_ = 0;
 };
 
 }  // namespace voidbroom

@@ -12,10 +12,10 @@ std::string_view markedSuffixFor(std::string_view description) {
 }
 
 void writeLog(const std::string& path, const ResultList& list, std::string_view markedSuffix,
-              std::string& contentText, LogHost& host) {
+              std::string& contentText, LogHost& host, unsigned threads) {
     LogFile file(path);
     file.write(" Empty folders log\r\n");
-    FolderContentLister lister;
+    FolderContentLister lister(threads);
     const ContentYield yield = [&host] {
         host.yield();
         return true;

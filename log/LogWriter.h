@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "fs/ReadAhead.h"
 #include "results/ResultList.h"
 
 namespace voidbroom {
@@ -30,7 +31,8 @@ public:
 // The file replaces what was at `path` only once it is complete. Throws FsError naming
 // `path` and the reason when the file cannot be written or a marked folder cannot be listed;
 // an earlier file at `path` is then left as it was.
+// Content blocks are listed with `threads` reader threads.
 void writeLog(const std::string& path, const ResultList& list, std::string_view markedSuffix,
-              std::string& contentText, LogHost& host);
+              std::string& contentText, LogHost& host, unsigned threads = kDefaultReadAheadThreads);
 
 }  // namespace voidbroom

@@ -14,7 +14,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
 
-FolderContentLister::FolderContentLister() : walk_(ListingOptions{.fileNames = true}) {}
+FolderContentLister::FolderContentLister(unsigned threads, std::chrono::nanoseconds engageAbove)
+    : walk_(ListingOptions{.fileNames = true}) {
+    walk_.setThreads(threads, engageAbove);
+}
 
 // Each level takes its next subfolder from the engine before it yields, and uses only what
 // it took after the yield: whatever a command run from the yield does (another listing, a

@@ -21,7 +21,10 @@ using ContentYield = std::function<bool()>;
 // not re-entrant (a listing started from a yield needs a lister of its own).
 class FolderContentLister {
 public:
-    FolderContentLister();
+    // With more than one thread, folders are read ahead of the listing
+    // while folders are slow to read (see FolderWalk::setThreads).
+    explicit FolderContentLister(unsigned threads = kDefaultReadAheadThreads,
+                                 std::chrono::nanoseconds engageAbove = kEngageReadAheadAbove);
 
     // Appends the content block of the folder at `folderPath` to `ContentText`; never clears
     // it. Throws FsError naming the folder that could not be opened or read, and why; the

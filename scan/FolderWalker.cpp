@@ -1,8 +1,5 @@
 #include "scan/FolderWalker.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 namespace voidbroom {
 namespace {
 SizeAnswer sizeAnswerOf(FileLength length) {
@@ -16,18 +13,15 @@ SizeAnswer sizeAnswerOf(FileLength length) {
     }
     return SizeAnswer::Unreadable;
 }
-
-bool isFolderIn(int parentFd, std::string_view name) {
-    struct stat st;
-    const std::string copy(name);
-    return fstatat(parentFd, copy.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
 }  // namespace
 
-FolderWalker::FolderWalker(ScanHost& host) : host_(host) {}
+FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
+    walk_.setThreads(threads);
+}
 
 WalkCounters FolderWalker::counters() const {
-    return {foldersOpened_, walk_.reads() + probe_.reads(), probe_.opens()};
+    return {foldersOpened_, walk_.reads() + probe_.reads(), probe_.opens(),
+            walk_.opens() + probe_.opens()};
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
@@ -66,8 +60,7 @@ void FolderWalker::visitNext() {
         // decides; answer it without visiting, as a size read would have.
         if (!queue_.empty() && frames_.back().size == SizeAnswer::Zero) {
             const SizeAnswer size =
-                parentFd < 0 ? SizeAnswer::Unreadable
-                             : probe_.sizeOf(parentFd, walk_.takenName(), walk_.takenInode());
+                parentFd < 0 ? SizeAnswer::Unreadable : probe_.sizeOfTaken(walk_);
             if (size != SizeAnswer::Zero) markNotZero(size);
         }
         return;
@@ -88,7 +81,7 @@ void FolderWalker::visitNext() {
     if (child.status == OpenStatus::Missing || child.status == OpenStatus::OtherFileSystem) return;
     // In a folder that may be listed but not searched, a child cannot even be seen to be
     // there: no caption for it.
-    if (!child.opened() && !isFolderIn(parentFd, walk_.takenName())) return;
+    if (!child.opened() && !walk_.takenIsFolder()) return;
     host_.showFolder(walk_.path());
     if (child.opened()) examine(known);
 }
@@ -117,7 +110,7 @@ void FolderWalker::examine(std::optional<SizeAnswer> known) {
         const EntryKind kind = verdict.listing == Listing::Plain ? EntryKind::Empty
                                : mode_ == 1                      ? EntryKind::ZeroSize
                                                                  : EntryKind::NoFiles;
-        ResultEntry entry{kind, walk_.path(), identityOf(walk_.folderFd())};
+        ResultEntry entry{kind, walk_.path(), walk_.identity()};
         if (undecided)  // marked unless everything below turns out to be zero-size
             slot = hold(std::move(entry));
         else
@@ -144,8 +137,7 @@ SizeAnswer FolderWalker::sizeOfListed(std::optional<SizeAnswer> known, bool& und
 
 SizeAnswer FolderWalker::probeSubfolders() {
     for (std::size_t i = 0; i < walk_.subfolderCount(); ++i) {
-        const SizeAnswer answer =
-            probe_.sizeOf(walk_.folderFd(), walk_.subfolderName(i), walk_.subfolderInode(i));
+        const SizeAnswer answer = probe_.sizeOfSubfolder(walk_, i);
         if (answer != SizeAnswer::Zero) return answer;
     }
     return SizeAnswer::Zero;

@@ -29,6 +29,7 @@ struct WalkCounters {
     std::size_t foldersOpened = 0;
     std::size_t directoryReads = 0;  // getdents64 calls, the walk's and the size probe's
     std::size_t probeOpens = 0;      // folders opened again to answer a size question
+    std::size_t opens = 0;  // folders opened in all, by the walk, its readers and the probe
 };
 
 // The depth-first, pre-order walk that classifies every folder below a root in one listing
@@ -37,11 +38,18 @@ struct WalkCounters {
 // walks, one after the other.
 class FolderWalker {
 public:
-    explicit FolderWalker(ScanHost& host);
+    explicit FolderWalker(ScanHost& host, unsigned threads = kDefaultReadAheadThreads);
 
     // Walks the folder at `rootPath` (a root path, ending in "/") and everything below it,
     // listing folders as mode `scanMode` (0, 1 or 2) says.
     WalkResult ScanFolder(const std::string& rootPath, int scanMode);
+    // Reader threads that read folders ahead of the walk (1: none); the entries, their order,
+    // the captions and the yields are the same for every count on a tree that does not change.
+    // The readers are engaged while folders are slow to read (see FolderWalk::setThreads).
+    void setThreads(unsigned threads,
+                    std::chrono::nanoseconds engageAbove = kEngageReadAheadAbove) {
+        walk_.setThreads(threads, engageAbove);
+    }
 
     WalkCounters counters() const;
 

@@ -30,7 +30,7 @@ void Form1::cmdSaveLog_Click() {
         WindowLogHost host(*this);
         try {
             writeLog(QFile::encodeName(typedPath).toStdString(), List1->list(), suffix, ContentText,
-                     host);
+                     host, readAheadThreads);
         } catch (const FsError& error) {
             failed = true;
             failure = QString::fromStdString(error.reason());

@@ -31,8 +31,9 @@ void Form1::List1_DblClick() {
         std::string block;
         EventPump pump(*this, contentYieldHook);
         try {
-            FolderContentLister().CollectFolderContent(path, block,
-                                                       [&pump] { return pump.pump(); });
+            FolderContentLister(readAheadThreads).CollectFolderContent(path, block, [&pump] {
+                return pump.pump();
+            });
         } catch (const FsError& error) {
             if (closed()) return;
             ContentText = std::move(block);

@@ -42,7 +42,7 @@ void Form1::cmdScan_Click() {
     try {
         const std::string rootPath = fso->GetDrive(mountPoint).RootFolder().Path();
         WindowScanHost host(*this);
-        FolderWalker walker(host);
+        FolderWalker walker(host, readAheadThreads);
         const WalkResult result = walker.ScanFolder(rootPath, mode);
         host.finish();
         if (!result.done()) failure = QString::fromStdString(result.reason);

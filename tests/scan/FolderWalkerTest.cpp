@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
@@ -35,7 +37,7 @@ TEST(FolderWalker, FolderRemovedOrReplacedByALinkBeforeItsVisitIsSkippedWithItsS
     for (const bool byLink : {false, true}) {
         for (int mode = 0; mode <= 2; ++mode) {
             test::TempTree tree({"x:1", "A/f:1", "A/B/C/", "A/B/D/E/"});
-            test::RecordingHost host(mode);
+            test::RecordingHost host(mode, /*threads=*/1);  // the tree changes from its yields
             bool changed = false;
             host.onYield = [&](int) {
                 if (changed || host.captions.empty() || host.captions.back() != tree.path("A"))
@@ -123,13 +125,54 @@ TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
     std::string level;
     for (std::size_t i = 0; i < kDepth; ++i, level += "d/") tree.add(level + "e/");
     tree.add(level + "f:1");
-    for (int mode = 1; mode <= 2; ++mode) {
-        test::RecordingHost host(mode);
-        FolderWalker walker(host);
-        walker.ScanFolder(tree.rootPath(), mode);
-        EXPECT_EQ(walker.counters().foldersOpened, kFolders) << "mode " << mode;
-        EXPECT_LE(walker.counters().directoryReads, 6 * kFolders) << "mode " << mode;
-        EXPECT_LE(walker.counters().probeOpens, 2 * kFolders) << "mode " << mode;
+    for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
+        for (int mode = 1; mode <= 2; ++mode) {
+            test::RecordingHost host(mode);
+            FolderWalker walker(host);
+            walker.setThreads(threads, std::chrono::nanoseconds(0));
+            walker.ScanFolder(tree.rootPath(), mode);
+            EXPECT_EQ(walker.counters().foldersOpened, kFolders) << "mode " << mode;
+            EXPECT_LE(walker.counters().directoryReads, 6 * kFolders) << "mode " << mode;
+            EXPECT_LE(walker.counters().probeOpens, 2 * kFolders) << "mode " << mode;
+        }
+    }
+}
+
+// Reading ahead, the size question of mode 1 uses the listings the walk reads anyway: every
+// folder is opened once. (Read when entered, the question opens the folders below again.)
+TEST(FolderWalker, ReadingAheadMode1OpensEachFolderOnce) {
+    constexpr std::size_t kDepth = 60, kFolders = 2 * kDepth + 1;
+    test::TempTree tree;
+    std::string level;
+    for (std::size_t i = 0; i < kDepth; ++i, level += "d/") tree.add(level + "e/z:0");
+    tree.add(level + "f:1");
+    test::RecordingHost serial(1, 1), ahead(1);
+    FolderWalker serialWalker(serial, 1), aheadWalker(ahead);
+    aheadWalker.setThreads(kDefaultReadAheadThreads, std::chrono::nanoseconds(0));
+    serialWalker.ScanFolder(tree.rootPath(), 1);
+    aheadWalker.ScanFolder(tree.rootPath(), 1);
+    EXPECT_EQ(ahead.entries, serial.entries);
+    EXPECT_EQ(aheadWalker.counters().opens, kFolders);
+    EXPECT_EQ(aheadWalker.counters().probeOpens, 0u);
+    EXPECT_GT(serialWalker.counters().opens, kFolders);
+}
+
+// A folder read ahead and changed before its visit is classified as it was read: B held a
+// file when the readers read it, so B is not listed although it is empty when visited. Read
+// when entered, B is listed. (The readers have B well before the pause in A's yield ends.)
+TEST(FolderWalker, AFolderChangedAfterItWasReadAheadIsClassifiedAsRead) {
+    for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
+        test::TempTree tree({"x:1", "A/B/f:1", "A/y:1"});
+        test::RecordingHost host(0, threads);
+        host.onYield = [&](int) {
+            if (host.captions.empty() || host.captions.back() != tree.path("A")) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::filesystem::remove(tree.path("A/B/f"));
+        };
+        host.walk(tree.rootPath());
+        EXPECT_EQ(host.entries, threads == 1 ? Lines{tree.path("A/B")} : Lines{})
+            << threads << " threads";
+        EXPECT_EQ(host.captions, (Lines{tree.rootPath(), tree.path("A"), tree.path("A/B")}));
     }
 }
 

@@ -131,11 +131,13 @@ std::vector<std::string> randomTree(std::mt19937& random, test::TempTree& tree,
     return folders;
 }
 
-// What differs between the walk under test, stopped from its host at yield `stopAt` (0:
-// never), and the reference: entries, captions and yields ("" when nothing).
-std::string differenceFromTheReference(const std::string& rootPath, int mode, int stopAt = 0) {
+// What differs between the walk under test with `threads` reader threads, stopped from its
+// host at yield `stopAt` (0: never), and the reference: entries, captions and yields ("" when
+// nothing).
+std::string differenceFromTheReference(const std::string& rootPath, int mode, int stopAt = 0,
+                                       unsigned threads = kDefaultReadAheadThreads) {
     const test::RecordingHost expected = ReferenceWalk(rootPath, mode, stopAt).run;
-    test::RecordingHost host(mode);
+    test::RecordingHost host(mode, threads);
     host.onYield = [&](int yields) { host.stop = host.stop || yields == stopAt; };
     host.walk(rootPath);
     std::string text = test::lineDifference(expected.entries, host.entries) +
@@ -150,8 +152,9 @@ std::string differenceFromTheReference(const std::string& rootPath, int mode, in
 // as "nobody", for whom permissions count even when the tests run as root. The first ones are
 // also stopped at every yield: the walk keeps exactly the entries of the folders examined
 // before it, in order (in mode 2 too, where entries wait for sizes decided further down), and
-// every visit still due in the open folders yields once more and ends.
-TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYield) {
+// every visit still due in the open folders yields once more and ends. Whole walks run with
+// 1, 2 and 8 reader threads; stopped ones serially and, for the first few, reading ahead.
+TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYieldForEveryThreadCount) {
     for (unsigned seed = 1; seed <= 120; ++seed) {
         test::TempTree tree;
         std::mt19937 random(seed);
@@ -164,13 +167,17 @@ TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYield) 
                       for (int mode = 0; mode <= 2; ++mode) {
                           const int visits =
                               seed <= 24 ? ReferenceWalk(tree.rootPath(), mode).run.yields : 0;
-                          for (int stopAt = 0; stopAt <= visits; ++stopAt) {
-                              const std::string difference =
-                                  differenceFromTheReference(tree.rootPath(), mode, stopAt);
-                              if (difference.empty()) continue;
-                              std::fprintf(stderr, "mode %d, stop at %d:\n%s", mode, stopAt,
-                                           difference.c_str());
-                              return 1;
+                          for (const unsigned threads : {1u, 2u, 8u}) {
+                              const bool stops = threads == 1 || (threads == 8 && seed <= 8);
+                              for (int stopAt = 0; stopAt <= visits; ++stopAt) {
+                                  if (stopAt > 0 && !stops) break;
+                                  const std::string difference = differenceFromTheReference(
+                                      tree.rootPath(), mode, stopAt, threads);
+                                  if (difference.empty()) continue;
+                                  std::fprintf(stderr, "mode %d, %u threads, stop at %d:\n%s", mode,
+                                               threads, stopAt, difference.c_str());
+                                  return 1;
+                              }
                           }
                       }
                       return 0;

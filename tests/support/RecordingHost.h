@@ -15,10 +15,13 @@ using Lines = std::vector<std::string>;
 // number of yields so far, to stop the walk or change the tree under it.
 class RecordingHost : public ScanHost {
 public:
-    explicit RecordingHost(int mode = 0) : mode(mode) {}
-    // Walks `rootPath` in this host's mode.
+    explicit RecordingHost(int mode = 0, unsigned threads = kDefaultReadAheadThreads)
+        : mode(mode), threads(threads) {}
+    // Walks `rootPath` in this host's mode, with its reader threads.
     WalkResult walk(const std::string& rootPath) {
-        return FolderWalker(*this).ScanFolder(rootPath, mode);
+        FolderWalker walker(*this);
+        walker.setThreads(threads, engageAbove);
+        return walker.ScanFolder(rootPath, mode);
     }
 
     void yield() override {
@@ -33,6 +36,10 @@ public:
     }
 
     int mode;
+    unsigned threads;  // 1 where a test changes the tree from the walk's yields
+    // The readers read ahead from the first folder on, however fast the disk, so that the
+    // tests see what reading ahead does.
+    std::chrono::nanoseconds engageAbove{0};
     bool stop = false;
     int yields = 0;
     std::function<void(int)> onYield;
@@ -41,8 +48,9 @@ public:
 };
 
 // Walks `rootPath` in `mode` and returns the host, with what the walk reported.
-inline RecordingHost walk(const std::string& rootPath, int mode) {
-    RecordingHost host(mode);
+inline RecordingHost walk(const std::string& rootPath, int mode,
+                          unsigned threads = kDefaultReadAheadThreads) {
+    RecordingHost host(mode, threads);
     host.walk(rootPath);
     return host;
 }

@@ -102,6 +102,7 @@ TEST_F(ContentViewerTest, TheFirstDoubleClickAfterASaveShowsOnlyItsOwnText) {
 // The folder itself gone, or a folder below it removed while the listing runs: the path and
 // the reason are reported and no window is shown. Without a current entry nothing happens.
 TEST_F(ContentViewerTest, AFailedListingIsReportedAndNoWindowIsShown) {
+    form->readAheadThreads = 1;  // Many/b is removed from the listing's yield
     std::filesystem::remove_all(drive.path("Cache"));
     form->contentYieldHook = [&] { std::filesystem::remove_all(drive.path("Many/b")); };
     for (const auto& [entry, where] : {std::pair{"Cache", ""}, {"Many", "Many/b: "}}) {

@@ -1,0 +1,44 @@
+#include "fs/FolderRead.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace voidbroom {
+
+OpenOutcome openChild(int parentFd, const char* name, bool grant, Fd& fd) {
+    OpenedFolder child = openChildFolder(parentFd, name);
+    if (grant && child.status == OpenStatus::Failed && child.error == EACCES &&
+        grantOwnerRights(parentFd, name))
+        child = openChildFolder(parentFd, name);
+    fd = std::move(child.fd);
+    // Before it is read: a folder its owner may not search cannot tell its files' lengths.
+    if (grant && fd) grantOwnerRights(fd.get());
+    return child.outcome();
+}
+
+void readFolder(DirReader& reader, int fd, const ListingOptions& options, FolderListing& listing,
+                NameList& subfolders) {
+    listing.files = 0;
+    listing.filesLength = FileLength::Zero;
+    listing.fileNames.clear();
+    listing.error = reader.forEach(fd, [&](const DirEntry& entry) {
+        if (entry.isFolder) {
+            subfolders.add(entry.name, entry.inode);
+            return true;
+        }
+        ++listing.files;
+        if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
+        if (options.fileLengths && listing.filesLength == FileLength::Zero) {
+            listing.filesLength = DirReader::lengthOf(fd, entry.name.data());
+            if (options.stopAtData && listing.filesLength != FileLength::Zero) return false;
+        }
+        return true;
+    });
+}
+
+bool isFolderIn(int parentFd, const char* name) {
+    struct stat st;
+    return fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace voidbroom
