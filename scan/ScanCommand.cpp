@@ -1,138 +1,133 @@
 #include "scan/ScanCommand.h"
 
-#include <cerrno>
-#include <cstring>
+#include <unistd.h>
+
 #include <optional>
 #include <string>
-#include <string_view>
 
+#include "fs/FolderDeleter.h"
 #include "fs/Paths.h"
+#include "scan/CommandHost.h"
+#include "scan/CommandOutput.h"
+#include "scan/FolderRemoval.h"
 #include "scan/FolderWalker.h"
+#include "scan/ProgressLine.h"
 
 namespace voidbroom {
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: voidbroom-scan [--mode 0|1|2] [--stats] FOLDER\n"
-    "Walks FOLDER and everything below it on its own file system, and prints the\n"
-    "folders that Voidbroom would list, one per line, in walk order.\n"
-    "\n"
-    "  --mode 0   only empty folders (the default)\n"
-    "  --mode 1   also folders of total size 0, marked \"*** \"\n"
-    "  --mode 2   also folders that hold no files of their own, marked \"*** \"\n"
-    "  --stats    print how many folders were opened and read to standard error\n"
-    "  --help     show this help\n"
-    "  --version  show the version\n"
-    "\n"
-    "Exit status: 0 after a complete walk, 1 when the output cannot be written,\n"
-    "2 for a bad option or a FOLDER that cannot be opened.\n";
-
-struct Options {
-    int mode = 0;
-    bool stats = false;
-    const char* folder = nullptr;
-};
-
-// Writes every entry to the output as it comes; the walk never stops early.
-class PrintingHost : public ScanHost {
-public:
-    explicit PrintingHost(std::FILE* out) : out_(out) {}
-    void yield() override {}
-    bool stopRequested() override { return false; }
-    void showFolder(const std::string&) override {}
-    void addEntry(const ResultEntry& entry) override {
-        const std::string text = entryText(entry);
-        std::fwrite(text.data(), 1, text.size(), out_);
-        std::fputc('\n', out_);
+bool showsProgress(ProgressChoice choice, std::FILE* err) {
+    switch (choice) {
+        case ProgressChoice::Always:
+            return true;
+        case ProgressChoice::Never:
+            return false;
+        case ProgressChoice::WhenTerminal:
+            break;
     }
-
-private:
-    std::FILE* out_;
-};
-
-std::optional<int> parseMode(std::string_view text) {
-    if (text.size() == 1 && text[0] >= '0' && text[0] <= '2') return text[0] - '0';
-    return std::nullopt;
+    return isatty(fileno(err)) == 1;
 }
 
-// Fills `options`; returns an error message, or an empty string when the arguments are good.
-std::string parse(int argc, const char* const* argv, Options& options, bool& helpOrVersion,
-                  std::FILE* out) {
-    bool operandsOnly = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
-                operandsOnly = true;
-            } else if (arg == "--help") {
-                std::fputs(kUsage, out);
-                helpOrVersion = true;
-                return {};
-            } else if (arg == "--version") {
-                std::fputs("voidbroom-scan " VOIDBROOM_VERSION "\n", out);
-                helpOrVersion = true;
-                return {};
-            } else if (arg == "--stats") {
-                options.stats = true;
-            } else if (arg == "--mode" || arg.starts_with("--mode=")) {
-                std::string_view value;
-                if (arg == "--mode") {
-                    if (++i == argc) return "option '--mode' needs a value: 0, 1 or 2";
-                    value = argv[i];
-                } else {
-                    value = arg.substr(7);
-                }
-                const auto mode = parseMode(value);
-                if (!mode) return "invalid mode '" + std::string(value) + "': use 0, 1 or 2";
-                options.mode = *mode;
-            } else {
-                return "unknown option '" + std::string(arg) + "' (see --help)";
-            }
-            continue;
-        }
-        if (options.folder) return "only one FOLDER can be scanned (see --help)";
-        options.folder = argv[i];
-    }
-    if (!options.folder) return "no FOLDER given (see --help)";
-    return {};
-}
-
-void printStats(std::FILE* err, const WalkCounters& counters) {
+void printStats(CommandOutput& output, const WalkCounters& counters) {
     const double perFolder = counters.foldersOpened
                                  ? double(counters.directoryReads) / double(counters.foldersOpened)
                                  : 0.0;
-    std::fprintf(err,
-                 "voidbroom-scan: %zu folders visited, %zu directory reads (%.2f per folder), "
-                 "%zu folders opened again for sizes\n",
-                 counters.foldersOpened, counters.directoryReads, perFolder, counters.probeOpens);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%zu folders visited, %zu directory reads (%.2f per folder), "
+                  "%zu folders opened in all, %zu of them again for sizes",
+                  counters.foldersOpened, counters.directoryReads, perFolder, counters.opens,
+                  counters.probeOpens);
+    output.message(text);
 }
+
+// One run over all the FOLDERs, with what it found out so far.
+class ScanRun {
+public:
+    ScanRun(const ScanOptions& options, std::FILE* out, std::FILE* err)
+        : options_(options),
+          progress_(progressFor(options, out, err)),
+          output_(out, err, options.format, progress_ ? &*progress_ : nullptr),
+          host_(output_, progress_ ? &*progress_ : nullptr, options.deleteFolders),
+          walker_(host_, static_cast<unsigned>(options.threads)),
+          treatment_(deletionWith(deleter_)) {}  // where a move to the trash would go too
+
+    int run() {
+        // Once the output is broken, nothing more is walked or deleted.
+        for (const std::string& folder : options_.folders) {
+            if (output_.failed()) break;
+            scan(folder);
+        }
+        if (progress_) progress_->erase();
+        if (options_.stats) printStats(output_, walker_.counters());
+        if (!output_.flush()) incomplete_ = true;
+        return folderMissing_ ? 2 : incomplete_ ? 1 : 0;
+    }
+
+private:
+    static std::optional<ProgressLine> progressFor(const ScanOptions& options, std::FILE* out,
+                                                   std::FILE* err) {
+        if (!showsProgress(options.progress, err)) return std::nullopt;
+        return ProgressLine(err, isatty(fileno(out)) == 1 ? out : nullptr);
+    }
+
+    void scan(const std::string& folder) {
+        const WalkResult result = walker_.ScanFolder(rootPathOf(folder), options_.mode);
+        if (!result.done()) {
+            output_.message("cannot open folder '" + folder + "': " + result.reason);
+            folderMissing_ = true;
+            return;
+        }
+        if (options_.afterWalk) options_.afterWalk(folder);
+        if (options_.deleteFolders) treatListed();
+    }
+
+    // Treats the folders of the entries just found, then prints those that were handled.
+    void treatListed() {
+        if (progress_) progress_->erase();
+        const TreatmentOutcome outcome = treatAll(host_.takeEntries(), treatment_);
+        for (const FolderFailure& failure : outcome.failures)
+            output_.message("cannot " + treatment_.verb + " '" + failure.path +
+                            "': " + failure.reason);
+        for (const ResultEntry& entry : outcome.handled) output_.entry(entry);
+        if (!outcome.failures.empty()) incomplete_ = true;
+        // What was deleted must be told before the next FOLDER's folders are.
+        if (!output_.flush()) incomplete_ = true;
+    }
+
+    const ScanOptions& options_;
+    std::optional<ProgressLine> progress_;
+    CommandOutput output_;
+    CommandHost host_;
+    FolderWalker walker_;
+    FolderDeleter deleter_;
+    FolderTreatment treatment_;
+    bool folderMissing_ = false;
+    bool incomplete_ = false;
+};
 
 }  // namespace
 
-int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    Options options;
-    bool helpOrVersion = false;
-    const std::string error = parse(argc, argv, options, helpOrVersion, out);
-    if (!error.empty()) {
-        std::fprintf(err, "voidbroom-scan: %s\n", error.c_str());
-        return 2;
-    }
-    if (helpOrVersion) return std::fflush(out) == 0 ? 0 : 1;
+int runScan(const ScanOptions& options, std::FILE* out, std::FILE* err) {
+    return ScanRun(options, out, err).run();
+}
 
-    PrintingHost host(out);
-    FolderWalker walker(host);
-    const WalkResult result = walker.ScanFolder(rootPathOf(options.folder), options.mode);
-    if (!result.done()) {
-        std::fprintf(err, "voidbroom-scan: cannot open folder '%s': %s\n", options.folder,
-                     result.reason.c_str());
-        return 2;
+int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    const CommandLine line = parseCommandLine(argc, argv);
+    switch (line.request) {
+        case CommandLine::Request::Bad:
+            std::fprintf(err, "voidbroom-scan: %s\n", line.error.c_str());
+            return 2;
+        case CommandLine::Request::Help:
+            std::fputs(usageText().c_str(), out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CommandLine::Request::Version:
+            std::fputs("voidbroom-scan " VOIDBROOM_VERSION "\n", out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CommandLine::Request::Run:
+            break;
     }
-    if (options.stats) printStats(err, walker.counters());
-    if (std::fflush(out) != 0 || std::ferror(out)) {
-        std::fprintf(err, "voidbroom-scan: cannot write the output: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return runScan(line.options, out, err);
 }
 
 }  // namespace voidbroom

@@ -2,13 +2,19 @@
 
 #include <cstdio>
 
+#include "scan/ScanOptions.h"
+
 namespace voidbroom {
 
-// The command-line face of the walk:
-//   voidbroom-scan [--mode 0|1|2] [--stats] FOLDER
-// walks FOLDER as if it were a drive's root and prints every result-list entry, one per
-// line. Returns the exit status: 0 after a complete walk, 1 when the output cannot be
-// written, 2 for a bad option or a FOLDER that cannot be opened.
+// The command-line face of the program:
+//   voidbroom-scan [OPTION]... FOLDER...
+// walks each FOLDER as if it were a drive's root and prints every result-list entry (see
+// usageText() for the options). Returns the exit status: 0 when every walk was complete and
+// every deletion succeeded; 1 when the output cannot be written or a deletion failed; 2 for
+// a bad option or a FOLDER that cannot be opened, even when 1 applies too.
 int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+
+// Runs the command with options already read; same exit status.
+int runScan(const ScanOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace voidbroom

@@ -31,9 +31,9 @@ TEST(FolderWalk, FoldersReadAheadAreTheFoldersReadWhenEntered) {
         walk.setThreads(threads, std::chrono::nanoseconds(0));
         std::string seen;
         const auto note = [&] {
-            seen += walk.path() + " files=" + std::to_string(walk.listing().files) + " length=" +
-                    std::to_string(static_cast<int>(walk.listing().filesLength)) + " subs=" +
-                    std::to_string(walk.subfolderCount()) +
+            seen += walk.path() + " files=" + std::to_string(walk.listing().files) +
+                    " length=" + std::to_string(static_cast<int>(walk.listing().filesLength)) +
+                    " subs=" + std::to_string(walk.subfolderCount()) +
                     (walk.identity() == FolderIdentity{} ? " no identity" : "") + "\n";
             if (walk.subfolderCount() > 0) walk.descend();
         };

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scan/CommandOutput.h"
+#include "scan/ProgressLine.h"
+#include "scan/ScanHost.h"
+
+namespace voidbroom {
+
+// voidbroom-scan's host for the walk: it writes each entry as it is found, or, for a run
+// that deletes, keeps the entries until the walk is over; it feeds the progress line; and
+// it ends the walk once the output cannot be written any more.
+class CommandHost : public ScanHost {
+public:
+    // `progress` may be null; both must outlive the host.
+    CommandHost(CommandOutput& output, ProgressLine* progress, bool keepEntries);
+
+    void yield() override {}
+    bool stopRequested() override { return output_.failed(); }
+    void showFolder(const std::string& path) override {
+        if (progress_) progress_->folderVisited(path);
+    }
+    void addEntry(const ResultEntry& entry) override;
+
+    // The entries kept since the last call, in walk order.
+    std::vector<ResultEntry> takeEntries() { return std::exchange(kept_, {}); }
+
+private:
+    CommandOutput& output_;
+    ProgressLine* progress_;
+    bool keepEntries_;
+    std::vector<ResultEntry> kept_;
+};
+
+}  // namespace voidbroom
