@@ -47,7 +47,8 @@ std::shared_ptr<ReadGroup> ReadAhead::planLocked(int fd, const NameList& names, 
     if (!own) return nullptr;
     auto group = std::make_shared<ReadGroup>();
     group->fd = std::move(own);
-    for (std::size_t i = first; i < first + count; ++i) group->names.add(names.name(i), names.inode(i));
+    for (std::size_t i = first; i < first + count; ++i)
+        group->names.add(names.name(i), names.inode(i));
     group->items.resize(count);
     ++descriptors_;
     // Started here, not before: a walk of a folder without subfolders needs no thread.
@@ -77,7 +78,8 @@ ReadFolder ReadAhead::take(ReadGroup& group, std::size_t i) {
 
 // The slot once it is read: a reader that has it finishes it; one that nobody started is
 // read here and now, by the walk itself.
-ReadGroup::Slot& ReadAhead::ready(std::unique_lock<std::mutex>& lock, ReadGroup& group, std::size_t i) {
+ReadGroup::Slot& ReadAhead::ready(std::unique_lock<std::mutex>& lock, ReadGroup& group,
+                                  std::size_t i) {
     ReadGroup::Slot& slot = group.items[i];
     done_.wait(lock, [&] { return slot.state != ReadGroup::State::Reading; });
     if (slot.state == ReadGroup::State::Pending) {
@@ -94,7 +96,8 @@ void ReadAhead::start(ReadGroup& group, std::size_t i) {
     group.items[i].state = ReadGroup::State::Reading;
     ++group.inFlight;
     ++held_;
-    while (group.next < group.items.size() && group.items[group.next].state != ReadGroup::State::Pending)
+    while (group.next < group.items.size() &&
+           group.items[group.next].state != ReadGroup::State::Pending)
         ++group.next;
 }
 
@@ -127,7 +130,9 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
         forget(folder);
         slot.state = ReadGroup::State::Taken;
     } else {
-        if (folder.fd) folder.group = planLocked(folder.fd.get(), folder.subfolders, 0, folder.subfolders.size());
+        if (folder.fd)
+            folder.group =
+                planLocked(folder.fd.get(), folder.subfolders, 0, folder.subfolders.size());
         slot.folder = std::move(folder);
         slot.state = ReadGroup::State::Done;
     }

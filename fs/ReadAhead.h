@@ -29,8 +29,8 @@ struct ReadFolder {
     FolderListing listing;
     NameList subfolders;
     FolderIdentity identity;
-    bool seenAsFolder = false;  // not opened, but a folder stands there
-    std::chrono::nanoseconds took{0};  // to open and read it
+    bool seenAsFolder = false;                // not opened, but a folder stands there
+    std::chrono::nanoseconds took{0};         // to open and read it
     std::shared_ptr<struct ReadGroup> group;  // its subfolders, read ahead in turn
 };
 
@@ -67,7 +67,8 @@ public:
 
     // A group for the subfolders names[first, first + count) of the folder open at `fd`;
     // nullptr when the descriptor budget has no room for it (the walk then reads serially).
-    std::shared_ptr<ReadGroup> plan(int fd, const NameList& names, std::size_t first, std::size_t count);
+    std::shared_ptr<ReadGroup> plan(int fd, const NameList& names, std::size_t first,
+                                    std::size_t count);
     // The folder of slot `i`, read; it stays in the slot (a look ahead by the size question).
     const ReadFolder& look(ReadGroup& group, std::size_t i);
     // The folder of slot `i`, read, handed over to the walk that enters it.
@@ -97,11 +98,11 @@ private:
 
     ListingOptions options_;
     std::mutex mutex_;
-    std::condition_variable work_;  // readers wait here for work and room
-    std::condition_variable done_;  // the walk waits here for a slot being read
+    std::condition_variable work_;                   // readers wait here for work and room
+    std::condition_variable done_;                   // the walk waits here for a slot being read
     std::vector<std::shared_ptr<ReadGroup>> stack_;  // groups with items not started, deepest last
-    std::size_t held_ = 0;        // folders read or being read, not handed over yet
-    std::size_t heldBytes_ = 0;   // bytes of names they hold
+    std::size_t held_ = 0;         // folders read or being read, not handed over yet
+    std::size_t heldBytes_ = 0;    // bytes of names they hold
     std::size_t descriptors_ = 0;  // descriptors the read-ahead holds
     std::size_t maxHeld_, maxDescriptors_;
     bool stopping_ = false;
