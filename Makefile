@@ -1,13 +1,16 @@
 # Voidbroom: `make run` installs what is missing, builds and starts the program;
 # `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# `make install` installs the release build.
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX   ?= /usr/local
+DESTDIR  ?=
 BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
 BENCH_PACKAGES  := hyperfine bfs
 SHOT_PACKAGES   := xvfb xauth
 
-.PHONY: all run test bench screenshot deps release format clean
+.PHONY: all run test install bench screenshot deps release format clean
 
 all: release
 
@@ -31,6 +34,10 @@ test: deps
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DVOIDBROOM_SANITIZE=ON -DBUILD_TESTING=ON
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Installs the release build under PREFIX; with DESTDIR, into that folder as if it were /.
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/release --prefix "$(PREFIX)"
 
 bench: release
 	@scripts/ensure-packages $(BENCH_PACKAGES)
