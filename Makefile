@@ -1,6 +1,6 @@
 # Voidbroom: `make run` installs what is missing, builds and starts the program;
 # `make test` builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
-# `make install` installs the release build.
+# `make install` installs the release build; `make deb` builds a Debian package.
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
@@ -9,8 +9,9 @@ DESTDIR  ?=
 BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
 BENCH_PACKAGES  := hyperfine bfs
 SHOT_PACKAGES   := xvfb xauth
+DEB_PACKAGES    := dpkg-dev file
 
-.PHONY: all run test install bench screenshot deps release format clean
+.PHONY: all run test install deb bench screenshot deps release format clean
 
 all: release
 
@@ -38,6 +39,19 @@ test: deps
 # Installs the release build under PREFIX; with DESTDIR, into that folder as if it were /.
 install: release
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/release --prefix "$(PREFIX)"
+
+# A Debian package that installs to /usr, built as Debian builds: with the compiler and
+# linker flags of dpkg-buildflags, all hardening on, in a build folder of its own.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+deb: deps
+	@scripts/ensure-packages $(DEB_PACKAGES)
+	cmake -S . -B $(BUILD)/deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(BUILD)/deb -j $(JOBS)
+	rm -f $(BUILD)/deb/voidbroom_*.deb
+	cd $(BUILD)/deb && cpack -G DEB
+	@echo "Debian package: $$(ls $(abspath $(BUILD))/deb/voidbroom_*.deb)"
 
 bench: release
 	@scripts/ensure-packages $(BENCH_PACKAGES)
