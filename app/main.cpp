@@ -7,7 +7,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Voidbroom");
     QApplication::setApplicationVersion(VOIDBROOM_VERSION);
-    QApplication::setDesktopFileName("voidbroom");
+    // The desktop entry's name without ".desktop": how a Wayland compositor or a task bar
+    // finds the program's icon and name for its window.
+    QApplication::setDesktopFileName(QStringLiteral(VOIDBROOM_APP_ID));
     voidbroom::layout::registerFontSubstitutes();
     voidbroom::Form1 form;
     if (!form.loaded()) return 1;
