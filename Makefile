@@ -10,8 +10,9 @@ DESTDIR  ?=
 BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
 BENCH_PACKAGES  := hyperfine bfs
 SHOT_PACKAGES   := xvfb xauth
-# What the installed-tree test checks the desktop entry, metainfo, man pages and icons with.
-TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base
+# What the installed-tree test checks the desktop entry, metainfo, man pages and icons with,
+# and the trash's own reader, which the trash tests check the moved folders with.
+TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base trash-cli
 DEB_PACKAGES    := dpkg-dev file
 
 .PHONY: all run test install deb bench screenshot deps release format clean

@@ -4,6 +4,14 @@
 #include <sys/stat.h>
 
 namespace voidbroom {
+namespace {
+bool keptOut(const ListingOptions& options, ino_t inode) {
+    if (!options.keepOut) return false;
+    for (const ino_t kept : *options.keepOut)
+        if (kept == inode) return true;
+    return false;
+}
+}  // namespace
 
 OpenOutcome openChild(int parentFd, const char* name, bool grant, Fd& fd) {
     OpenedFolder child = openChildFolder(parentFd, name);
@@ -22,11 +30,16 @@ void readFolder(DirReader& reader, int fd, const ListingOptions& options, Folder
     listing.filesLength = FileLength::Zero;
     listing.fileNames.clear();
     listing.error = reader.forEach(fd, [&](const DirEntry& entry) {
-        if (entry.isFolder) {
+        if (entry.isFolder && !keptOut(options, entry.inode)) {
             subfolders.add(entry.name, entry.inode);
             return true;
         }
         ++listing.files;
+        if (entry.isFolder) {  // kept out: it counts as data
+            if (options.fileLengths && listing.filesLength == FileLength::Zero)
+                listing.filesLength = FileLength::NotZero;
+            return !(options.stopAtData && options.fileLengths);
+        }
         if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
         if (options.fileLengths && listing.filesLength == FileLength::Zero) {
             listing.filesLength = DirReader::lengthOf(fd, entry.name.data());

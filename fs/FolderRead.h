@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "fs/DirReader.h"
 #include "fs/FolderIdentity.h"
 #include "fs/FolderOpen.h"
@@ -15,6 +18,9 @@ struct ListingOptions {
     // Give the owner read, write and search rights on every folder entered below the starting
     // one before it is read (a deletion with force); the starting folder is left as it is.
     bool grantOwnerRights = false;
+    // Folders (by inode, on the walk's file system) that count as files holding data and are
+    // never entered: the trashes, whose folders are not the user's to list again.
+    std::shared_ptr<const std::vector<ino_t>> keepOut = nullptr;
     bool operator==(const ListingOptions&) const = default;
 };
 

@@ -40,6 +40,11 @@ public:
     // walk visits each folder once.
     std::optional<SizeAnswer> takeKnown(std::string_view name, ino_t inode);
 
+    // Folders that count as data and are never entered (see ListingOptions::keepOut).
+    void keepOut(std::shared_ptr<const std::vector<ino_t>> folders) {
+        walk_.options().keepOut = std::move(folders);
+    }
+
     // Forgets every remembered answer, for a walk that starts afresh.
     void forget() { known_.clear(); }
 

@@ -6,18 +6,33 @@
 
 namespace voidbroom {
 
+namespace {
+// A root entry ("X/") is named without its final "/" by the deleter and the trasher: the
+// failure gives the entry's own path, so that it reads as about the entry itself.
+void handleAsEntry(const ResultEntry& entry, const std::function<void()>& handle) {
+    try {
+        handle();
+    } catch (const FsError& error) {
+        std::string_view path = entry.path;
+        while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+        if (error.path() != path) throw;
+        throw FsError(entry.path, error.reason());
+    }
+}
+}  // namespace
+
 FolderTreatment deletionWith(FolderDeleter& deleter) {
     return {"delete", [&deleter](const ResultEntry& entry) {
-                try {
+                handleAsEntry(entry, [&] {
                     deleter.deleteFolder(entry.path, deleteCheckFor(entry), /*force=*/true);
-                } catch (const FsError& error) {
-                    // The deleter names a root entry ("X/") without its final "/": give the
-                    // entry's own path, so that the failure reads as about the entry itself.
-                    std::string_view path = entry.path;
-                    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-                    if (error.path() != path) throw;
-                    throw FsError(entry.path, error.reason());
-                }
+                });
+            }};
+}
+
+FolderTreatment trashingWith(FolderTrasher& trasher) {
+    return {"trash", [&trasher](const ResultEntry& entry) {
+                handleAsEntry(entry,
+                              [&] { trasher.moveToTrash(entry.path, deleteCheckFor(entry)); });
             }};
 }
 

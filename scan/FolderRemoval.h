@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fs/FolderDeleter.h"
+#include "fs/FolderTrasher.h"
 #include "results/SelectedFolders.h"
 #include "scan/ResultEntry.h"
 
@@ -19,6 +20,8 @@ struct FolderTreatment {
 // Deletes the entry's folder with force, under the entry's check, as Delete selected does.
 // `deleter` must outlive the treatment.
 FolderTreatment deletionWith(FolderDeleter& deleter);
+// Moves the entry's folder to the trash under the same check, as Move to Trash does.
+FolderTreatment trashingWith(FolderTrasher& trasher);
 
 struct TreatmentOutcome {
     std::vector<ResultEntry> handled;     // in list order

@@ -34,6 +34,7 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
     walk_.options().fileLengths = mode_ != 0;
     host_.yield();
     if (host_.stopRequested()) return {};
+    keepTrashesOut(rootPath);
     const OpenOutcome root = walk_.start(rootPath, FollowLinks::Yes);
     if (root.status == OpenStatus::Missing)
         return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
@@ -48,6 +49,15 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
     }
     walk_.clear();
     return {};
+}
+
+// The trashes on the root's file system count as content: the folders in them were put
+// there by the user, and are not listed again.
+void FolderWalker::keepTrashesOut(const std::string& rootPath) {
+    OpenedFolder root = openFolderPath(rootPath, FollowLinks::Yes);
+    auto trashes = root.fd ? trashFoldersOf(rootPath, root.fd.get(), places_) : nullptr;
+    probe_.keepOut(trashes);
+    walk_.options().keepOut = std::move(trashes);
 }
 
 // One visit of the subfolder just taken. After a stop the remaining visits still yield, then

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fs/FolderWalk.h"
+#include "fs/TrashCan.h"
 #include "fs/ZeroSizeProbe.h"
 #include "scan/Classification.h"
 #include "scan/ResultEntry.h"
@@ -53,6 +54,9 @@ public:
 
     WalkCounters counters() const;
 
+    // Whose trashes the walk keeps out of the list: the user's own by default.
+    void setTrashPlaces(TrashPlaces places) { places_ = std::move(places); }
+
 private:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
     // What the walker keeps of each open level of the engine.
@@ -81,7 +85,10 @@ private:
     std::size_t hold(ResultEntry entry);
     void settle(std::size_t slot, bool keep);
 
+    void keepTrashesOut(const std::string& rootPath);
+
     ScanHost& host_;
+    TrashPlaces places_ = TrashPlaces::ofThisUser();
     int mode_ = 0;
     FolderWalk walk_;
     ZeroSizeProbe probe_;

@@ -50,7 +50,7 @@ public:
           output_(out, err, options.format, progress_ ? &*progress_ : nullptr),
           host_(output_, progress_ ? &*progress_ : nullptr, options.deleteFolders),
           walker_(host_, static_cast<unsigned>(options.threads)),
-          treatment_(deletionWith(deleter_)) {}  // where a move to the trash would go too
+          treatment_(options.trashFolders ? trashingWith(trasher_) : deletionWith(deleter_)) {}
 
     int run() {
         // Once the output is broken, nothing more is walked or deleted.
@@ -101,6 +101,7 @@ private:
     CommandHost host_;
     FolderWalker walker_;
     FolderDeleter deleter_;
+    FolderTrasher trasher_;
     FolderTreatment treatment_;
     bool folderMissing_ = false;
     bool incomplete_ = false;

@@ -66,6 +66,9 @@ bool takeFlag(std::string_view arg, ScanOptions& options, bool& nulls, bool& jso
         json = true;
     } else if (arg == "--delete") {
         options.deleteFolders = true;
+    } else if (arg == "--trash") {
+        options.deleteFolders = true;
+        options.trashFolders = true;
     } else if (arg == "--stats") {
         options.stats = true;
     } else if (arg == "--progress") {
@@ -137,6 +140,8 @@ std::string usageText() {
            "  --delete         delete the listed folders, last listed first, and print what\n"
            "                   was deleted; a folder changed since the walk stays and is\n"
            "                   reported (in mode 2 a folder goes with all it holds)\n"
+           "  --trash          move the listed folders to the trash instead, with the same\n"
+           "                   checks; a folder that cannot go there stays\n"
            "  --threads N      threads that may read folders ahead of the walk when each\n"
            "                   read is slow, 1 to 64 (default " +
            std::to_string(kDefaultThreads) +

@@ -20,7 +20,8 @@ enum class ProgressChoice { WhenTerminal, Always, Never };
 struct ScanOptions {
     int mode = 0;
     OutputFormat format = OutputFormat::Lines;
-    bool deleteFolders = false;
+    bool deleteFolders = false;  // delete, or with trashFolders move to the trash
+    bool trashFolders = false;
     bool stats = false;
     ProgressChoice progress = ProgressChoice::WhenTerminal;
     // How many threads may read folders ahead of the walk; 1 walks serially.

@@ -2,6 +2,7 @@
 // systems, depth. (Links, FIFOs and odd names are in the reference walk's random trees.)
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,35 @@ TEST(FolderWalker, AFolderChangedAfterItWasReadAheadIsClassifiedAsRead) {
             << threads << " threads";
         EXPECT_EQ(host.captions, (Lines{tree.rootPath(), tree.path("A"), tree.path("A/B")}));
     }
+}
+
+// What the user put in a trash is not listed again: the home trash and the drive's trashes
+// at its top count as content, in every mode, and the folders holding them are not empty.
+TEST(FolderWalker, TrashFoldersCountAsContentAndAreNotEntered) {
+    test::TempTree tree({"home/f:1", "home/data/Trash/files/old/", "home/data/Trash/info/",
+                         "home/e/", "drive/x:1"});
+    const auto entriesOf = [&](const std::string& root, int mode) {
+        test::RecordingHost host(mode);
+        FolderWalker walker(host);
+        walker.setTrashPlaces({tree.path("home/data/Trash"), geteuid()});
+        walker.ScanFolder(root, mode);
+        return host.entries;
+    };
+    for (int mode = 0; mode <= 2; ++mode)
+        EXPECT_EQ(entriesOf(tree.path("home/"), mode), Lines{tree.path("home/e")})
+            << "mode " << mode;
+
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs drive needs root";
+    test::TmpfsMount drive(tree.path("drive"));
+    if (!drive.mounted) GTEST_SKIP() << drive.why;
+    tree.add("drive/.Trash-1000/files/a/");
+    tree.add("drive/.Trash/0/files/b/");
+    tree.add("drive/d/.Trash-5/");  // only at the drive's top is it a trash
+    const Lines expected[] = {{tree.path("drive/d/.Trash-5")},
+                              {"*** " + tree.path("drive/d")},
+                              {tree.path("drive/d/.Trash-5")}};
+    for (int mode = 0; mode <= 2; ++mode)
+        EXPECT_EQ(entriesOf(tree.path("drive") + "/", mode), expected[mode]) << "mode " << mode;
 }
 
 }  // namespace

@@ -1,0 +1,189 @@
+#include "fs/FolderTrasher.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "fs/FsError.h"
+#include "fs/Paths.h"
+#include "fs/TrashInfo.h"
+
+namespace voidbroom {
+namespace {
+constexpr int kMaxNames = 10000;
+constexpr const char* kChanged =
+    "it is not what the scan listed any more: something was put in it, or it was replaced";
+
+bool sameFolder(int parentFd, const char* name, const FolderIdentity& folder) {
+    struct stat st;
+    return fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_dev == folder.device && st.st_ino == folder.inode;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+unsigned long long bytesOfFiles(const FolderWalk& walk) {
+    unsigned long long bytes = 0;
+    const NameList& files = walk.listing().fileNames;
+    struct stat st;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (fstatat(walk.folderFd(), files.c_str(i), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            bytes += static_cast<unsigned long long>(st.st_size);
+    return bytes;
+}
+
+// The bytes of every file below the folder the walk started at, for the trash's size cache.
+unsigned long long bytesBelow(FolderWalk& walk) {
+    unsigned long long bytes = bytesOfFiles(walk);
+    walk.descend();
+    while (!walk.done()) {
+        if (!walk.take()) {
+            walk.leave();
+            continue;
+        }
+        if (!walk.enter().opened()) continue;
+        bytes += bytesOfFiles(walk);
+        walk.descend();
+    }
+    return bytes;
+}
+}  // namespace
+
+FolderTrasher::FolderTrasher(TrashPlaces places)
+    : places_(std::move(places)), walk_(ListingOptions{.fileNames = true}) {}
+
+void FolderTrasher::fail(const std::string& reason) const {
+    throw FsError(path_, reason);
+}
+
+TrashedFolder FolderTrasher::moveToTrash(const std::string& folderPath, const DeleteCheck& check) {
+    path_ = folderPath;
+    while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+    const std::string name(leafName(path_));
+    if (name.empty() || name == "/" || name == "." || name == "..")
+        fail("this folder cannot be moved to the trash");
+    OpenedFolder parent = openFolderPath(parentPathOf(path_), FollowLinks::No);
+    if (!parent.fd)
+        fail("the folder that holds it cannot be opened: " + describeOpenFailure(parent));
+    struct ClearOnExit {
+        FolderWalk& walk;
+        ~ClearOnExit() { walk.clear(); }
+    } clearOnExit{walk_};
+    const OpenOutcome folder = walk_.startAt(parent.fd.get(), name, path_);
+    if (!folder.opened())
+        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT
+                 ? "it no longer exists"
+                 : describeOpenFailure(folder));
+    if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
+    if (!stillListed(parent.fd.get(), name, check)) fail(kChanged);
+
+    TrashCan can = trashFor(path_, check.folder.device, places_);
+    const std::string info = trashInfoText(can.pathInInfo(path_), std::time(nullptr));
+    for (int attempt = 1; attempt <= kMaxNames; ++attempt) {
+        const std::string trashed = trashNameFor(name, attempt);
+        const std::string infoName = trashed + ".trashinfo";
+        Fd infoFd(openat(can.info.get(), infoName.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!infoFd && errno == EEXIST) continue;
+        if (!infoFd)
+            fail("its trash entry cannot be made in " + can.path + ": " + std::strerror(errno));
+        const auto dropInfo = [&] { unlinkat(can.info.get(), infoName.c_str(), 0); };
+        if (!writeAll(infoFd.get(), info) || fsync(infoFd.get()) != 0) {
+            const int error = errno;
+            dropInfo();
+            fail("its trash entry cannot be written in " + can.path + ": " + std::strerror(error));
+        }
+        if (beforeMove) beforeMove();
+        if (!stillListed(parent.fd.get(), name, check)) {
+            dropInfo();
+            fail(kChanged);
+        }
+        if (renameat2(parent.fd.get(), name.c_str(), can.files.get(), trashed.c_str(),
+                      RENAME_NOREPLACE) != 0) {
+            const int error = errno;
+            dropInfo();
+            if (error == EEXIST || error == ENOTEMPTY) continue;
+            fail(error == EXDEV ? "the trash is on another file system"
+                                : std::string("it cannot be moved to ") + can.path + ": " +
+                                      std::strerror(error));
+        }
+        // Whatever moved must be the folder that passed the checks, and still pass them.
+        if (!stillListed(can.files.get(), trashed, check)) {
+            if (renameat2(can.files.get(), trashed.c_str(), parent.fd.get(), name.c_str(),
+                          RENAME_NOREPLACE) == 0) {
+                dropInfo();
+                fail(kChanged + std::string("; it was left where it was"));
+            }
+            fail(kChanged + std::string("; it is in the trash as ") + trashed);
+        }
+        noteSize(can, trashed, infoFd.get());
+        return {can.path, trashed};
+    }
+    fail("every name for it in " + can.path + " is taken");
+}
+
+bool FolderTrasher::stillListed(int parentFd, const std::string& name, const DeleteCheck& check) {
+    if (!(identityOf(walk_.folderFd()) == check.folder)) return false;
+    if (!sameFolder(parentFd, name.c_str(), check.folder)) return false;
+    switch (check.rule) {
+        case DeleteRule::EmptyOnly: {
+            DirReader reader;
+            bool empty = true;
+            // Read from the start again: the walk read this folder to its end already.
+            if (lseek(walk_.folderFd(), 0, SEEK_SET) != 0) return false;
+            const int error = reader.forEach(walk_.folderFd(), [&](const DirEntry&) {
+                empty = false;
+                return false;
+            });
+            return error == 0 && empty;
+        }
+        case DeleteRule::ZeroLengthOnly:
+            probe_.forget();
+            return probe_.sizeOf(parentFd, name, check.folder.inode) == SizeAnswer::Zero;
+        case DeleteRule::Everything:
+            break;
+    }
+    return true;
+}
+
+// Where the trash keeps its size cache, the moved folder's line is added to it, by a new
+// file renamed over the old one; a cache that cannot be updated is only a stale cache.
+void FolderTrasher::noteSize(TrashCan& can, const std::string& trashed, int infoFd) {
+    const int trashFd = can.folder.get();
+    Fd old(openat(trashFd, "directorysizes", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!old) return;
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(old.get(), buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    struct stat st;
+    if (fstat(infoFd, &st) != 0) return;
+    const unsigned long long bytes =
+        walk_.listing().fileNames.size() || walk_.subfolderCount() ? bytesBelow(walk_) : 0;
+    text += std::to_string(bytes) + " " + std::to_string(st.st_mtime) + " " +
+            percentEncoded(trashed) + "\n";
+    const std::string temporary = "directorysizes." + std::to_string(getpid());
+    Fd fresh(openat(trashFd, temporary.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fresh) return;
+    if (writeAll(fresh.get(), text) && fsync(fresh.get()) == 0 &&
+        renameat(trashFd, temporary.c_str(), trashFd, "directorysizes") == 0)
+        return;
+    unlinkat(trashFd, temporary.c_str(), 0);
+}
+
+}  // namespace voidbroom
