@@ -105,6 +105,7 @@ Form1::Form1(FsoFactory makeFso) : makeFso_(std::move(makeFso)) {
     buildScannerPanel();
     buildSavePanel();
     buildAboutPanel();
+    buildListMenu();
     Frame1->raise();  // the separator lies in front of the panels' top edge
     buildButtons();
     setTabOrder();
@@ -241,6 +242,10 @@ void Form1::connectHandlers() {
     connect(cmdExit, &QPushButton::clicked, this, &Form1::cmdExit_Click);
     connect(cmdSaveLog, &QPushButton::clicked, this, &Form1::cmdSaveLog_Click);
     connect(List1, &ResultListView::doubleClicked, this, &Form1::List1_DblClick);
+    connect(List1, &ResultListView::menuRequested, this, &Form1::List1_MenuRequested);
+    connect(mnuTrash, &QAction::triggered, this, &Form1::mnuTrash_Click);
+    connect(mnuOpenFolder, &QAction::triggered, this, &Form1::mnuOpenFolder_Click);
+    connect(mnuCopyPath, &QAction::triggered, this, &Form1::mnuCopyPath_Click);
     connect(ImgScanner, &ClickableLabel::clicked, this, &Form1::ImgScanner_Click);
     connect(LblScanner, &ClickableLabel::clicked, this, &Form1::LblScanner_Click);
     connect(ImgSE, &ClickableLabel::clicked, this, &Form1::ImgSE_Click);

@@ -13,7 +13,9 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+class QAction;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace voidbroom {
@@ -81,6 +83,11 @@ public:
     QComboBox* Combo1;
     ResultListView* List1;
     QLabel* Label1;
+    // The result list's menu.
+    QMenu* List1Menu;
+    QAction* mnuTrash;
+    QAction* mnuOpenFolder;
+    QAction* mnuCopyPath;
     // SAVE and EXIT panel.
     QLabel* Label5;
     QLineEdit* Text1;
@@ -113,6 +120,10 @@ public:
     void cmdExit_Click();
     void cmdSaveLog_Click();
     void List1_DblClick();
+    void List1_MenuRequested(const QPoint& globalPos);
+    void mnuTrash_Click();
+    void mnuOpenFolder_Click();
+    void mnuCopyPath_Click();
     void ImgScanner_Click();
     void LblScanner_Click();
     void ImgSE_Click();
@@ -128,6 +139,9 @@ public:
     std::function<void()> scanYieldHook;
     // Called at every yield of a content listing (for the content window or the log).
     std::function<void()> contentYieldHook;
+
+    // Opens a folder in the desktop's file manager; a seam for tests, which may not start one.
+    std::function<bool(const QString& path)> openInFileManager;
 
     // Every control of the window, frames and the controls inside them included.
     std::vector<QWidget*> controls() const;
@@ -146,6 +160,7 @@ private:
     void buildScannerPanel();
     void buildSavePanel();
     void buildAboutPanel();
+    void buildListMenu();
     void setTabOrder();
     void connectHandlers();
     // Reports a scan that could not start or could not open the drive's root.

@@ -1,5 +1,6 @@
 #include "app/widgets/ResultListView.h"
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -146,6 +147,13 @@ void ResultListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ResultListView::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey) {
+        event->accept();
+        emit menuRequested(menuPointForKeyboard());
+        return;
+    }
     const long count = static_cast<long>(list_.count());
     const long current = list_.current();
     long target = current;
@@ -176,6 +184,24 @@ void ResultListView::keyPressEvent(QKeyEvent* event) {
             return;
     }
     if (count > 0) moveCurrent(std::clamp(target, 0L, count - 1));
+}
+
+void ResultListView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        emit menuRequested(menuPointForKeyboard());
+        return;
+    }
+    const long index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    if (index >= 0) moveCurrent(index);
+    emit menuRequested(event->globalPos());
+}
+
+QPoint ResultListView::menuPointForKeyboard() const {
+    const long current = list_.current();
+    const long top = verticalScrollBar()->value();
+    const long line = current >= top && current < top + visibleLines() ? current - top : 0;
+    return viewport()->mapToGlobal(QPoint(lineHeight(), static_cast<int>(line + 1) * lineHeight()));
 }
 
 bool ResultListView::viewportEvent(QEvent* event) {

@@ -43,6 +43,9 @@ public:
 
 signals:
     void doubleClicked();
+    // The user asked for the list's menu (a right click, the Menu key, Shift+F10), to be
+    // shown at `globalPos`. A right click on an entry makes it current, and selects nothing.
+    void menuRequested(const QPoint& globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -50,6 +53,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -61,6 +65,8 @@ private:
     void moveCurrent(long index);
     void toggle(long index);
     void ensureVisible(long index);
+    // Where the menu opens from the keyboard: below the current entry, else at the top.
+    QPoint menuPointForKeyboard() const;
 
     ResultList list_;
 };
