@@ -32,7 +32,7 @@ run: release
 # Pictures of the three panels, and of the SCANNER panel after a scan, in screenshots/.
 screenshot: release
 	@scripts/ensure-packages $(SHOT_PACKAGES) fonts-open-sans fonts-liberation
-	rm -rf $(BUILD)/screenshot-tree && python3 bench/treemaker.py edge $(BUILD)/screenshot-tree >/dev/null
+	rm -rf $(BUILD)/screenshot-tree && python3 bench/gen_tree.py edge $(BUILD)/screenshot-tree >/dev/null
 	xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" $(BUILD)/release/app/voidbroom-screenshot screenshots $(abspath $(BUILD))/screenshot-tree
 
 test: deps
