@@ -9,6 +9,7 @@
 
 #include "fs/FileSystemObject.h"
 #include "fs/ReadAhead.h"
+#include "results/SelectedFolders.h"
 
 class QComboBox;
 class QFrame;
@@ -161,6 +162,7 @@ private:
     void buildSavePanel();
     void buildAboutPanel();
     void buildListMenu();
+    void handleSelectedFolders(const FolderAction& action, const QString& done);
     void setTabOrder();
     void connectHandlers();
     // Reports a scan that could not start or could not open the drive's root.

@@ -14,14 +14,21 @@ namespace voidbroom {
 // each deleted folder's entry out of the list. It stops at the first folder that cannot be
 // deleted, whose entry stays listed and selected; what was deleted before stays deleted.
 void Form1::cmdDel_Click() {
-    Throttle
-        repaintDue;  // after each deletion, but deleting small folders must not wait for the screen
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto failures = handleSelectedLastFirst(
-        List1->list(),
+    handleSelectedFolders(
         [this](const ResultEntry& entry) {
             fso->DeleteFolder(entry.path, true, deleteCheckFor(entry));
         },
+        "deleted");
+}
+
+// Runs `action` on the folder of every selected entry as Delete selected does, and reports
+// the first failure as "The folder PATH could not be `done`".
+void Form1::handleSelectedFolders(const FolderAction& action, const QString& done) {
+    Throttle
+        repaintDue;  // after each folder, but handling small folders must not wait for the screen
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto failures = handleSelectedLastFirst(
+        List1->list(), action,
         [&] {
             List1->listChanged();
             if (repaintDue.due()) List1->Refresh();
@@ -32,8 +39,8 @@ void Form1::cmdDel_Click() {
     QApplication::restoreOverrideCursor();
     if (!failures.empty()) {
         QMessageBox::warning(this, "Voidbroom",
-                             QString("The folder %1 could not be deleted:\n%2")
-                                 .arg(shownPath(failures.front().path),
+                             QString("The folder %1 could not be %2:\n%3")
+                                 .arg(shownPath(failures.front().path), done,
                                       QString::fromStdString(failures.front().reason)));
     }
 }

@@ -11,7 +11,6 @@
 
 #include "app/Form1.h"
 #include "app/ShownText.h"
-#include "app/Throttle.h"
 #include "app/widgets/ResultListView.h"
 #include "fs/FolderTrasher.h"
 #include "fs/FsError.h"
@@ -52,26 +51,10 @@ void Form1::List1_MenuRequested(const QPoint& globalPos) {
 // failure stopping the command with the folder kept where it is.
 void Form1::mnuTrash_Click() {
     if (!cmdDel->isEnabled()) return;
-    Throttle repaintDue;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     FolderTrasher trasher;
-    const auto failures = handleSelectedLastFirst(
-        List1->list(),
+    handleSelectedFolders(
         [&](const ResultEntry& entry) { trasher.moveToTrash(entry.path, deleteCheckFor(entry)); },
-        [&] {
-            List1->listChanged();
-            if (repaintDue.due()) List1->Refresh();
-        },
-        /*stopAtFirstFailure=*/true);
-    List1->listChanged();
-    List1->Refresh();
-    QApplication::restoreOverrideCursor();
-    if (!failures.empty()) {
-        QMessageBox::warning(this, "Voidbroom",
-                             QString("The folder %1 could not be moved to the trash:\n%2")
-                                 .arg(shownPath(failures.front().path),
-                                      QString::fromStdString(failures.front().reason)));
-    }
+        "moved to the trash");
 }
 
 void Form1::mnuOpenFolder_Click() {
