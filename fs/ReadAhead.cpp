@@ -1,6 +1,8 @@
 #include "fs/ReadAhead.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 
@@ -14,6 +16,37 @@ constexpr std::size_t kMaxHeldBytes = 64u << 20;
 std::size_t bytesOf(const ReadFolder& folder) {
     return folder.listing.fileNames.bytes() + folder.subfolders.bytes() + sizeof(ReadFolder);
 }
+
+// How long a reader's open and read took, as the walk's pace counts it: the whole time when
+// the thread slept meanwhile (it waited for the disk or the network, which is what reading
+// ahead hides), else only its processor time. A read that never waited was slowed, if at
+// all, by the other threads sharing the processors; counting that would keep the readers
+// engaged on a warm disk by the very contention they cause.
+class ReadClock {
+public:
+    ReadClock() : wall_(std::chrono::steady_clock::now()), cpu_(cpuNow()), sleeps_(sleeps()) {}
+
+    std::chrono::nanoseconds took() const {
+        if (sleeps() != sleeps_) return std::chrono::steady_clock::now() - wall_;
+        return cpuNow() - cpu_;
+    }
+
+private:
+    static std::chrono::nanoseconds cpuNow() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
+    }
+    static long sleeps() {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return usage.ru_nvcsw;
+    }
+
+    std::chrono::steady_clock::time_point wall_;
+    std::chrono::nanoseconds cpu_;
+    long sleeps_;
+};
 }  // namespace
 
 ReadAhead::ReadAhead(unsigned threads, const ListingOptions& options)
@@ -103,13 +136,13 @@ void ReadAhead::start(ReadGroup& group, std::size_t i) {
 
 ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reader) {
     ReadFolder folder;
-    const auto started = std::chrono::steady_clock::now();
+    const ReadClock clock;
     ++opens_;
     const char* name = group.names.c_str(i);
     folder.outcome = openChild(group.fd.get(), name, options_.grantOwnerRights, folder.fd);
     if (!folder.outcome.opened()) {
         folder.seenAsFolder = isFolderIn(group.fd.get(), name);
-        folder.took = std::chrono::steady_clock::now() - started;
+        folder.took = clock.took();
         return folder;
     }
     const std::size_t before = reader.reads();
@@ -117,7 +150,7 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
     reads_ += reader.reads() - before;
     folder.identity = identityOf(folder.fd.get());
     if (folder.subfolders.empty()) folder.fd.reset();
-    folder.took = std::chrono::steady_clock::now() - started;
+    folder.took = clock.took();
     return folder;
 }
 
