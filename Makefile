@@ -8,7 +8,8 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 DESTDIR  ?=
 BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
-BENCH_PACKAGES  := hyperfine bfs
+# The peers, and the slow mirror file system (libfuse3) with the X server the window is timed on.
+BENCH_PACKAGES  := hyperfine bfs fd-find libfuse3-dev fuse3 xvfb xauth
 SHOT_PACKAGES   := xvfb xauth
 # What the installed-tree test checks the desktop entry, metainfo, man pages and icons with,
 # and the trash's own reader, which the trash tests check the moved folders with.
@@ -32,7 +33,7 @@ run: release
 # Pictures of the three panels, and of the SCANNER panel after a scan, in screenshots/.
 screenshot: release
 	@scripts/ensure-packages $(SHOT_PACKAGES) fonts-open-sans fonts-liberation
-	rm -rf $(BUILD)/screenshot-tree && python3 bench/gen_tree.py edge $(BUILD)/screenshot-tree >/dev/null
+	rm -rf $(BUILD)/screenshot-tree && python3 bench/treemaker.py edge $(BUILD)/screenshot-tree >/dev/null
 	xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" $(BUILD)/release/app/voidbroom-screenshot screenshots $(abspath $(BUILD))/screenshot-tree
 
 test: deps
@@ -61,8 +62,10 @@ deb: deps
 	cd $(BUILD)/deb && cpack -G DEB
 	@echo "Debian package: $$(ls $(abspath $(BUILD))/deb/voidbroom_*.deb)"
 
-bench: release
+# Installs the peers first, so that the release build finds libfuse3 for the slow mirror.
+bench: deps
 	@scripts/ensure-packages $(BENCH_PACKAGES)
+	$(MAKE) release
 	bench/run $(BUILD)/release
 
 # Formats the C++ sources by the root .clang-format (CI checks that they are).

@@ -1,0 +1,152 @@
+"""Sections on the window: its Scan against voidbroom-scan offscreen and on an X server,
+a million-entry result list, Save Log after a scan, and Delete selected against rm -rf."""
+
+import contextlib
+import os
+import re
+import shlex
+import shutil
+import statistics
+import subprocess
+
+from .core import MODES, Unmeasured, scan_label, seconds
+from .walks import run_counting_lines
+
+LIST_ENTRIES = 1_000_000
+
+
+@contextlib.contextmanager
+def x_server(bench):
+    """An Xvfb display for the length of the block: the environment to run windows in, or
+    None when Xvfb is not installed."""
+    if not shutil.which("Xvfb"):
+        yield None
+        return
+    read_end, write_end = os.pipe()
+    argv = ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+            "tcp"]
+    bench.note_command(shlex.join(argv))
+    server = subprocess.Popen(argv, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        display = numbers.readline().strip()
+    try:
+        if not display:
+            raise Unmeasured("Xvfb started no display")
+        yield dict(os.environ, DISPLAY=f":{display}", QT_QPA_PLATFORM="xcb")
+    finally:
+        server.terminate()
+        server.wait()
+
+
+def section_window_scan(bench):
+    """The window's own Scan against voidbroom-scan on the same tree in the same hyperfine
+    run, offscreen and on X11: what the window adds to the walk (events, caption, list)."""
+    tree = bench.tree("realistic")
+    bench.say("## The window's Scan (offscreen) against voidbroom-scan, realistic tree")
+    bench.say()
+    compare_window(bench, tree, "offscreen", dict(os.environ, QT_QPA_PLATFORM="offscreen"), 1.2)
+    bench.say("## The window's Scan on X11 (Xvfb) against voidbroom-scan, realistic tree")
+    bench.say()
+    with x_server(bench) as env:
+        if env is None:
+            bench.skipped("the window on X11", "Xvfb is not installed (make bench installs it)")
+        else:
+            compare_window(bench, tree, "X11", env, 1.1)
+    for mode in MODES:
+        listed = bench.run([bench.window, "scan", "--mode", mode, tree.root]).stdout.decode()
+        printed = run_counting_lines(bench, bench.scan_argv(mode, tree.root))[1]
+        bench.check(f"mode {mode}: the window lists as many entries as voidbroom-scan prints "
+                    f"({listed.strip()} and {printed})", listed.strip() == str(printed))
+    bench.say()
+
+
+def compare_window(bench, tree, where, env, limit):
+    commands = []
+    for mode in MODES:
+        commands.append((f"window Scan, mode {mode}",
+                         [bench.window, "scan", "--mode", mode, tree.root]))
+        commands.append((scan_label(mode), bench.scan_argv(mode, tree.root)))
+    timings = bench.hyperfine(f"window-scan-{where}", commands, env=env)
+    rows = []
+    for mode in MODES:
+        win, cli = timings[f"window Scan, mode {mode}"], timings[scan_label(mode)]
+        alone = window_scan_command_time(bench, mode, tree.root, env)
+        rows.append([mode, seconds(win.median), seconds(alone), seconds(cli.median),
+                     f"{win.median / cli.median:.2f}", f"{alone / cli.median:.2f}"])
+        bench.target(f"window Scan ({where}) vs voidbroom-scan, mode {mode}",
+                     win.median / cli.median, limit)
+    bench.table(["mode", "window program (start-up, Scan, exit)", "Scan command alone",
+                 "voidbroom-scan", "ratio", "ratio, command alone"], rows)
+
+
+def window_scan_command_time(bench, mode, root, env):
+    """The Scan command alone, as the window program times it itself: median of 3, seconds."""
+    times = []
+    for _ in range(3):
+        err = bench.run([bench.window, "scan", "--mode", mode, root], env=env).stderr.decode()
+        found = re.search(r"entries in ([\d.]+) ms", err)
+        if not found:
+            raise Unmeasured(f"the window program did not time its Scan: {err.strip()[-200:]!r}")
+        times.append(float(found.group(1)) / 1e3)
+    return statistics.median(times)
+
+
+def section_result_list(bench):
+    """A million entries in the result list: appended as a scan appends them, repainted,
+    and selected by the two selection commands."""
+    bench.say(f"## A result list of {LIST_ENTRIES:,} entries (offscreen)")
+    bench.say()
+    out = bench.run([bench.window, "list", LIST_ENTRIES]).stdout.decode()
+    bench.say("```")
+    for line in out.strip().splitlines():
+        bench.say(line)
+    bench.say("```")
+    bench.say()
+
+
+def section_delete(bench):
+    """Deleting a marked folder as Delete selected does, against rm -rf, each on a fresh copy
+    of the same tree made (and flushed to disk) before every run."""
+    tree = bench.tree("deletable")
+    bench.say(f"## Deleting a folder of {tree.folders - 1:,} empty folders and {tree.files:,} "
+              "zero-length files, against rm -rf")
+    bench.say()
+    copy = bench.work / "deleted-copy"
+    refresh = ["bash", "-c", f"rm -rf {shlex.quote(str(copy))} && "
+               f"cp -a {shlex.quote(tree.root)} {shlex.quote(str(copy))} && sync"]
+    delete = bench.build_dir / "bench" / "voidbroom-delete-bench"
+    timings = bench.hyperfine("delete", [("Delete selected", [delete, copy]),
+                                         ("rm -rf", ["rm", "-rf", copy])], prepare=[refresh])
+    bench.timing_table(timings, "rm -rf")
+    bench.target("deleting a marked folder vs rm -rf",
+                 timings["Delete selected"].median / timings["rm -rf"].median, 1.5)
+    bench.run(refresh)
+    bench.run([delete, copy])
+    bench.check("the folder is gone after one deletion", not os.path.lexists(copy))
+    bench.say()
+
+
+def section_save_log(bench):
+    """Saving the log after a mode 1 scan of the realistic tree, against that scan's time,
+    both measured inside the window program (offscreen), three times; medians."""
+    bench.say("## Save Log after a mode 1 scan of the realistic tree (offscreen)")
+    bench.say()
+    tree = bench.tree("realistic")
+    scans, saves, last = [], [], ""
+    for _ in range(3):
+        last = bench.run([bench.window, "save", tree.root]).stdout.decode()
+        scan = re.search(r"scan, mode 1: ([\d.]+) ms", last)
+        save = re.search(r"save log: ([\d.]+) ms", last)
+        if not scan or not save:
+            raise Unmeasured(f"unexpected output: {last.strip()!r}")
+        scans.append(float(scan.group(1)) / 1e3)
+        saves.append(float(save.group(1)) / 1e3)
+    scan, save = statistics.median(scans), statistics.median(saves)
+    bench.say("```")
+    bench.say(last.strip())
+    bench.say("```")
+    bench.say()
+    bench.table(["", "median of 3"], [["scan, mode 1", seconds(scan)], ["Save Log", seconds(save)]])
+    bench.target("Save Log vs the mode 1 scan it follows", save / scan, 1.0)
