@@ -1,6 +1,7 @@
 #include "fs/FolderWalk.h"
 
 #include "fs/Paths.h"
+#include "fs/ThreadClock.h"
 
 namespace voidbroom {
 
@@ -33,6 +34,7 @@ OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
         readAhead_ = std::make_unique<ReadAhead>(threads_, options_);
     engaged_ = readAhead_ && engageAbove_.count() == 0;
     pace_ = 0;
+    startPaceWindow();
     path_ = path;
     taken_.clear();
     ++opens_;
@@ -141,13 +143,34 @@ OpenOutcome FolderWalk::open(int parentFd, bool grant) {
 
 // A moving average over the last few dozen folders, each counted at most ten times the
 // threshold, so that one slow folder on a fast disk engages nothing; disengaged again below
-// half the threshold, where reading ahead no longer pays.
+// half the threshold, where reading ahead no longer pays. Folders that are slow to read here
+// engage the readers only when the walk spent most of its recent time waiting: a warm disk's
+// big folders are slow from work, which other threads would not share but only contend for.
 void FolderWalk::notePace(std::chrono::nanoseconds took) {
     if (!readAhead_ || engageAbove_.count() == 0) return;
     const double limit = static_cast<double>(engageAbove_.count());
     pace_ += (std::min(static_cast<double>(took.count()), 10 * limit) - pace_) / 32;
-    if (!engaged_ && pace_ > limit) engaged_ = true;
-    if (engaged_ && pace_ < limit / 2) engaged_ = false;
+    if (engaged_) {
+        if (pace_ < limit / 2) engaged_ = false;
+    } else if (pace_ > limit) {
+        engaged_ = mostlyWaited();
+        if (!engaged_) pace_ = 0;
+        startPaceWindow();
+    } else if (++paceWindowFolders_ == kPaceWindowFolders) {
+        startPaceWindow();
+    }
+}
+
+void FolderWalk::startPaceWindow() {
+    paceWindowWall_ = std::chrono::steady_clock::now();
+    paceWindowCpu_ = threadCpuTime();
+    paceWindowFolders_ = 0;
+}
+
+bool FolderWalk::mostlyWaited() const {
+    const auto wall = std::chrono::steady_clock::now() - paceWindowWall_;
+    const auto cpu = threadCpuTime() - paceWindowCpu_;
+    return cpu * 2 < wall;
 }
 
 void FolderWalk::read() {

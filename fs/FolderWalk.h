@@ -114,6 +114,11 @@ private:
     void dropCurrentGroup();
     // Takes the time a folder took to open and read into the average that engages the readers.
     void notePace(std::chrono::nanoseconds took);
+    // The time since the pace window started, and whether the walk's thread spent most of it
+    // waiting rather than working.
+    void startPaceWindow();
+    bool mostlyWaited() const;
+    static constexpr unsigned kPaceWindowFolders = 256;
 
     ListingOptions options_;
     DirReader reader_;
@@ -135,6 +140,9 @@ private:
     std::chrono::nanoseconds engageAbove_ = kEngageReadAheadAbove;
     double pace_ = 0;       // nanoseconds per folder, a moving average
     bool engaged_ = false;  // whether new levels are read ahead
+    std::chrono::steady_clock::time_point paceWindowWall_;
+    std::chrono::nanoseconds paceWindowCpu_{0};
+    unsigned paceWindowFolders_ = 0;
 };
 
 }  // namespace voidbroom

@@ -1,12 +1,11 @@
 #include "fs/ReadAhead.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include <algorithm>
 
 #include "fs/FolderStack.h"
+#include "fs/ThreadClock.h"
 
 namespace voidbroom {
 namespace {
@@ -24,24 +23,15 @@ std::size_t bytesOf(const ReadFolder& folder) {
 // engaged on a warm disk by the very contention they cause.
 class ReadClock {
 public:
-    ReadClock() : wall_(std::chrono::steady_clock::now()), cpu_(cpuNow()), sleeps_(sleeps()) {}
+    ReadClock()
+        : wall_(std::chrono::steady_clock::now()), cpu_(threadCpuTime()), sleeps_(threadSleeps()) {}
 
     std::chrono::nanoseconds took() const {
-        if (sleeps() != sleeps_) return std::chrono::steady_clock::now() - wall_;
-        return cpuNow() - cpu_;
+        if (threadSleeps() != sleeps_) return std::chrono::steady_clock::now() - wall_;
+        return threadCpuTime() - cpu_;
     }
 
 private:
-    static std::chrono::nanoseconds cpuNow() {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
-    }
-    static long sleeps() {
-        rusage usage{};
-        getrusage(RUSAGE_THREAD, &usage);
-        return usage.ru_nvcsw;
-    }
 
     std::chrono::steady_clock::time_point wall_;
     std::chrono::nanoseconds cpu_;
