@@ -32,7 +32,6 @@ public:
     }
 
 private:
-
     std::chrono::steady_clock::time_point wall_;
     std::chrono::nanoseconds cpu_;
     long sleeps_;
