@@ -2,8 +2,10 @@
 
 #include "app/Form1.h"
 #include "app/Layout.h"
+#include "fs/FolderStack.h"
 
 int main(int argc, char** argv) {
+    voidbroom::raiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Voidbroom");
     QApplication::setApplicationVersion(VOIDBROOM_VERSION);

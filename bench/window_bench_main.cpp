@@ -31,6 +31,7 @@
 #include "app/scan/WindowScanHost.h"
 #include "app/widgets/DriveListBox.h"
 #include "app/widgets/ResultListView.h"
+#include "fs/FolderStack.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ int list(long count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    voidbroom::raiseDescriptorLimit();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -19,6 +19,15 @@ std::size_t descriptorBudget() {
     return static_cast<std::size_t>(limit.rlim_cur / 4);
 }
 
+void raiseDescriptorLimit() {
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted) return;
+    limit.rlim_cur = wanted;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 FolderStack::FolderStack(std::size_t maxOpen)
     : maxOpen_(std::max<std::size_t>(2, std::min(maxOpen, descriptorBudget()))) {}
 

@@ -19,6 +19,11 @@ namespace voidbroom {
 // top() answers -1 for it and the walk gives up what it still had to do there.
 // Descriptors one stack of a walk may hold: a quarter of what the process may open.
 std::size_t descriptorBudget();
+// Raises the process's soft limit on open descriptors to its hard limit (at most 65,536), as
+// a program that reads folders ahead on many threads should: the usual soft limit of 1,024
+// leaves the readers a window too small to hide a slow drive's round trips. The programs
+// call it first thing; nothing of theirs uses select().
+void raiseDescriptorLimit();
 
 class FolderStack {
 public:

@@ -28,13 +28,6 @@ void FolderWalk::clear() {
 
 OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
     clear();
-    if (threads_ <= 1)
-        readAhead_.reset();
-    else if (!readAhead_ || !(readAhead_->options() == options_))
-        readAhead_ = std::make_unique<ReadAhead>(threads_, options_);
-    engaged_ = readAhead_ && engageAbove_.count() == 0;
-    pace_ = 0;
-    startPaceWindow();
     path_ = path;
     taken_.clear();
     ++opens_;
@@ -42,9 +35,25 @@ OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
     OpenedFolder root = openFolderPath(path, follow);
     if (root.status != OpenStatus::Opened) return root.outcome();
     current_ = std::move(root.fd);
+    prepareReadAhead();
     read();
     notePace(std::chrono::steady_clock::now() - started);
     return root.outcome();
+}
+
+// The readers for a walk from the folder just opened: as many as were asked for, or as
+// suit its drive.
+void FolderWalk::prepareReadAhead() {
+    const unsigned threads =
+        threads_ == kDefaultReadAheadThreads ? readAheadThreadsFor(current_.get()) : threads_;
+    if (threads <= 1)
+        readAhead_.reset();
+    else if (!readAhead_ || readAhead_->threads() != threads ||
+             !(readAhead_->options() == options_))
+        readAhead_ = std::make_unique<ReadAhead>(threads, options_);
+    engaged_ = readAhead_ && engageAbove_.count() == 0;
+    pace_ = 0;
+    startPaceWindow();
 }
 
 OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::string& path) {

@@ -39,7 +39,8 @@ public:
     ~FolderWalk();
 
     ListingOptions& options() { return options_; }
-    // Reader threads for the walks started from now on; 1 reads every folder when entered.
+    // Reader threads for the walks started from now on; 1 reads every folder when entered,
+    // kDefaultReadAheadThreads as many as suit the drive.
     // The readers are engaged while a folder takes longer than `engageAbove` to open and
     // read, on average (0: from the start).
     void setThreads(unsigned threads,
@@ -108,6 +109,7 @@ private:
         std::shared_ptr<ReadGroup> group;  // with read-ahead
     };
 
+    void prepareReadAhead();
     OpenOutcome open(int parentFd, bool grant);
     void read();
     OpenOutcome adopt(ReadFolder folder);
@@ -132,7 +134,7 @@ private:
     std::string taken_;
     ino_t takenInode_ = 0;
     std::size_t opens_ = 0;
-    unsigned threads_ = 1;
+    unsigned threads_ = 1;  // asked for
     std::unique_ptr<ReadAhead> readAhead_;
     std::shared_ptr<ReadGroup> currentGroup_;  // the current folder's subfolders, read ahead
     std::optional<FolderIdentity> currentIdentity_;

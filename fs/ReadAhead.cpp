@@ -1,6 +1,8 @@
 #include "fs/ReadAhead.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 
@@ -38,11 +40,31 @@ private:
 };
 }  // namespace
 
+unsigned readAheadThreadsFor(int folderFd) {
+    // The magic numbers of the file systems whose every request is a round trip.
+    constexpr unsigned long kFuse = 0x65735546, kSmb2 = 0xfe534d42, kCifs = 0xff534d42,
+                            kNine = 0x01021997, kCeph = 0x00c36400, kAfs = 0x6b414653;
+    struct statfs fs {};
+    if (fstatfs(folderFd, &fs) != 0) return kLocalReadAheadThreads;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case NFS_SUPER_MAGIC:
+        case kFuse:
+        case kSmb2:
+        case kCifs:
+        case kNine:
+        case kCeph:
+        case kAfs:
+            return kRemoteReadAheadThreads;
+        default:
+            return kLocalReadAheadThreads;
+    }
+}
+
 ReadAhead::ReadAhead(unsigned threads, const ListingOptions& options)
     : options_(options),
       maxHeld_(kMaxHeldFolders),
       // Half of what a walk may hold open, shared with the walk's own stack.
-      maxDescriptors_(std::clamp<std::size_t>(descriptorBudget() / 2, 8, 256)),
+      maxDescriptors_(std::clamp<std::size_t>(descriptorBudget() / 2, 8, 1024)),
       threadCount_(threads) {}
 
 ReadAhead::~ReadAhead() {

@@ -16,8 +16,16 @@
 
 namespace voidbroom {
 
-// Reader threads a walk uses by default; one means no read-ahead at all.
-inline constexpr unsigned kDefaultReadAheadThreads = 8;
+// Reader threads a walk uses by default: as many as suit the drive it starts on (see
+// readAheadThreadsFor). One means no read-ahead at all.
+inline constexpr unsigned kDefaultReadAheadThreads = 0;
+// A network or user-space file system answers each request after a round trip, and many
+// requests in flight hide it; a local disk serves a cold tree best with fewer, since more
+// only make its reads compete (measured on a virtual disk: 16 readers took half the time of
+// 32 on a cold tree, and 32 a third less than 16 behind a 1 ms round trip).
+inline constexpr unsigned kLocalReadAheadThreads = 16;
+inline constexpr unsigned kRemoteReadAheadThreads = 32;
+unsigned readAheadThreadsFor(int folderFd);
 // Readers are engaged while opening and reading a folder takes longer than this on average:
 // on a warm local disk a folder takes a few microseconds, and threads would only contend.
 inline constexpr std::chrono::nanoseconds kEngageReadAheadAbove = std::chrono::microseconds(60);
@@ -61,6 +69,7 @@ class ReadAhead {
 public:
     ReadAhead(unsigned threads, const ListingOptions& options);
     const ListingOptions& options() const { return options_; }
+    unsigned threads() const { return threadCount_; }
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;

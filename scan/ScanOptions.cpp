@@ -143,9 +143,11 @@ std::string usageText() {
            "  --trash          move the listed folders to the trash instead, with the same\n"
            "                   checks; a folder that cannot go there stays\n"
            "  --threads N      threads that may read folders ahead of the walk when each\n"
-           "                   read is slow, 1 to 64 (default " +
-           std::to_string(kDefaultThreads) +
-           "); 1 reads them one by one\n"
+           "                   read is slow, 1 to 64; 1 reads them one by one (default:\n"
+           "                   " +
+           std::to_string(kRemoteReadAheadThreads) + " on network and FUSE file systems, " +
+           std::to_string(kLocalReadAheadThreads) +
+           " on others)\n"
            "  --progress       draw the progress line on standard error even when it is\n"
            "                   not a terminal (on a terminal it is drawn unless\n"
            "                   --no-progress is given)\n"

@@ -9,7 +9,8 @@
 
 namespace voidbroom {
 
-// How many threads the walk may read folders with when --threads is not given.
+// How many threads the walk may read folders with when --threads is not given: as many as
+// suit the drive.
 inline constexpr int kDefaultThreads = static_cast<int>(kDefaultReadAheadThreads);
 inline constexpr int kMaxThreads = 64;
 

@@ -1,7 +1,11 @@
 #include "fs/FolderStack.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -59,6 +63,33 @@ TEST(FolderStack, ClimbsBackByNameAndNeverIntoAnotherFolderOfTheSameName) {
         else
             EXPECT_TRUE(stack.top() >= 0 && identityOf(stack.top()) == b);
     }
+}
+
+// In a child, since the limit is the whole process's: a low soft limit goes up to the hard
+// one, never past 65,536, and a soft limit already there is kept.
+TEST(FolderStack, DescriptorLimitIsRaisedToTheHardLimitAtMost65536) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit limit;
+        getrlimit(RLIMIT_NOFILE, &limit);
+        const rlim_t hard = limit.rlim_max;
+        limit.rlim_cur = std::min<rlim_t>(hard, 200);
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(2);
+        const std::size_t budgetBefore = descriptorBudget();
+        raiseDescriptorLimit();
+        getrlimit(RLIMIT_NOFILE, &limit);
+        const bool raised = limit.rlim_cur == std::min<rlim_t>(hard, 65536);
+        const bool budgetGrew = hard <= 200 || descriptorBudget() > budgetBefore;
+        raiseDescriptorLimit();
+        rlimit again;
+        getrlimit(RLIMIT_NOFILE, &again);
+        _exit(raised && budgetGrew && again.rlim_cur == limit.rlim_cur ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
