@@ -41,16 +41,9 @@ void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteChec
                 ? "it no longer exists (or a folder on its path was replaced by a link)"
                 : "the folder that holds it cannot be opened: " + describeOpenFailure(parent));
     }
-    struct ClearOnExit {
-        FolderWalk& walk;
-        ~ClearOnExit() { walk.clear(); }
-    } clearOnExit{walk_};
     // The folder itself is not unlocked: nothing changes before it is known to be the one listed.
-    const OpenOutcome folder = walk_.startAt(parent.fd.get(), name, path);
-    if (!folder.opened())
-        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT
-                 ? "it no longer exists"
-                 : describeOpenFailure(folder));
+    const ChangeWalk folder(walk_, parent.fd.get(), name, path);
+    if (!folder.failure.empty()) fail(folder.failure);
     checkStillListed(check);
     if (check.rule == DeleteRule::EmptyOnly) {
         if (unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) == 0) return;

@@ -79,15 +79,8 @@ TrashedFolder FolderTrasher::moveToTrash(const std::string& folderPath, const De
     OpenedFolder parent = openFolderPath(parentPathOf(path_), FollowLinks::No);
     if (!parent.fd)
         fail("the folder that holds it cannot be opened: " + describeOpenFailure(parent));
-    struct ClearOnExit {
-        FolderWalk& walk;
-        ~ClearOnExit() { walk.clear(); }
-    } clearOnExit{walk_};
-    const OpenOutcome folder = walk_.startAt(parent.fd.get(), name, path_);
-    if (!folder.opened())
-        fail(folder.status == OpenStatus::Missing && folder.error == ENOENT
-                 ? "it no longer exists"
-                 : describeOpenFailure(folder));
+    const ChangeWalk folder(walk_, parent.fd.get(), name, path_);
+    if (!folder.failure.empty()) fail(folder.failure);
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
     if (!stillListed(parent.fd.get(), name, check)) fail(kChanged);
 

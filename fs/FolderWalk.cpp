@@ -1,5 +1,7 @@
 #include "fs/FolderWalk.h"
 
+#include <cerrno>
+
 #include "fs/Paths.h"
 #include "fs/ThreadClock.h"
 
@@ -211,6 +213,20 @@ std::size_t FolderWalk::reads() const {
 
 std::size_t FolderWalk::opens() const {
     return opens_ + (readAhead_ ? readAhead_->opens() : 0);
+}
+
+ChangeWalk::ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name,
+                       const std::string& path)
+    : walk_(walk) {
+    const OpenOutcome folder = walk_.startAt(parentFd, name, path);
+    if (!folder.opened())
+        failure = folder.status == OpenStatus::Missing && folder.error == ENOENT
+                      ? "it no longer exists"
+                      : describeOpenFailure(folder);
+}
+
+ChangeWalk::~ChangeWalk() {
+    walk_.clear();
 }
 
 }  // namespace voidbroom
