@@ -51,7 +51,9 @@ int readListing(int fd, Listing& listing) {
 
 namespace {
 
-Mirror& mirrorOf(fuse_req_t req) { return *static_cast<Mirror*>(fuse_req_userdata(req)); }
+Mirror& mirrorOf(fuse_req_t req) {
+    return *static_cast<Mirror*>(fuse_req_userdata(req));
+}
 
 // Counts the request and, for the kinds a slow share makes slow, waits before it is answered.
 Mirror& begin(fuse_req_t req, Kind kind) {
@@ -178,9 +180,9 @@ void onReaddir(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_
         struct stat st {};
         st.st_ino = listing[i].ino;
         st.st_mode = DTTOIF(listing[i].type);
-        const size_t length = fuse_add_direntry(req, buffer.data() + used, size - used,
-                                                listing[i].name.c_str(), &st,
-                                                static_cast<off_t>(i + 1));
+        const size_t length =
+            fuse_add_direntry(req, buffer.data() + used, size - used, listing[i].name.c_str(), &st,
+                              static_cast<off_t>(i + 1));
         if (length > size - used) break;
         used += length;
     }
@@ -251,15 +253,14 @@ void addRefusals(fuse_lowlevel_ops& ops) {
     ops.unlink = [](fuse_req_t r, fuse_ino_t, const char*) { refuse(r); };
     ops.rmdir = [](fuse_req_t r, fuse_ino_t, const char*) { refuse(r); };
     ops.symlink = [](fuse_req_t r, const char*, fuse_ino_t, const char*) { refuse(r); };
-    ops.rename = [](fuse_req_t r, fuse_ino_t, const char*, fuse_ino_t, const char*,
-                    unsigned int) { refuse(r); };
+    ops.rename = [](fuse_req_t r, fuse_ino_t, const char*, fuse_ino_t, const char*, unsigned int) {
+        refuse(r);
+    };
     ops.link = [](fuse_req_t r, fuse_ino_t, fuse_ino_t, const char*) { refuse(r); };
     ops.write = [](fuse_req_t r, fuse_ino_t, const char*, size_t, off_t, fuse_file_info*) {
         refuse(r);
     };
-    ops.create = [](fuse_req_t r, fuse_ino_t, const char*, mode_t, fuse_file_info*) {
-        refuse(r);
-    };
+    ops.create = [](fuse_req_t r, fuse_ino_t, const char*, mode_t, fuse_file_info*) { refuse(r); };
     ops.setxattr = [](fuse_req_t r, fuse_ino_t, const char*, const char*, size_t, int) {
         refuse(r);
     };

@@ -6,7 +6,9 @@
 
 namespace latencyfs {
 
-NodeTable::NodeTable(int rootFd) { root_.fd = rootFd; }
+NodeTable::NodeTable(int rootFd) {
+    root_.fd = rootFd;
+}
 
 NodeTable::~NodeTable() {
     for (const auto& entry : byId_) close(entry.second->fd);
@@ -19,13 +21,11 @@ Node& NodeTable::node(fuse_ino_t id) {
     return it == byId_.end() ? unknown_ : *it->second;
 }
 
-fuse_ino_t NodeTable::remember(int fd, const struct stat& st, fuse_ino_t parent,
-                               const char* name) {
+fuse_ino_t NodeTable::remember(int fd, const struct stat& st, fuse_ino_t parent, const char* name) {
     std::lock_guard lock(mutex_);
     auto [it, added] = byKey_.try_emplace(Key{st.st_dev, st.st_ino}, nextId_);
     if (added) {
-        byId_[nextId_++] =
-            std::make_unique<Node>(Node{fd, st.st_dev, st.st_ino, 0, parent, name});
+        byId_[nextId_++] = std::make_unique<Node>(Node{fd, st.st_dev, st.st_ino, 0, parent, name});
         if (byId_.size() > highWater_) crowded_.notify_all();
     } else {
         close(fd);
