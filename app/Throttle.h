@@ -19,8 +19,7 @@ public:
     // True the first time, then once the interval has passed since it last said true.
     bool due() {
         const std::int64_t now = nowNs();
-        if (started_ && now - last_ < kIntervalNs) return false;
-        started_ = true;
+        if (now - last_ < kIntervalNs) return false;
         last_ = now;
         return true;
     }
@@ -32,8 +31,7 @@ private:
         return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
     }
 
-    bool started_ = false;
-    std::int64_t last_ = 0;
+    std::int64_t last_ = -kIntervalNs;  // the clock starts at 0: due the first time
 };
 
 }  // namespace voidbroom

@@ -33,24 +33,6 @@ namespace voidbroom {
 // With more than one thread, reader threads open and read the folders ahead of the client,
 // in the order it will enter them (ReadAhead); what the client sees is the same, but for
 // changes made to the tree after a folder was read and before it is entered.
-class FolderWalk;
-
-// For a change to one folder (a deletion, a move to the trash): the walk of that folder,
-// started at `name` in `parentFd` and cleared when the change is over. `failure` says why
-// the folder could not be opened, and is empty when it was.
-class ChangeWalk {
-public:
-    ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name, const std::string& path);
-    ~ChangeWalk();
-    ChangeWalk(const ChangeWalk&) = delete;
-    ChangeWalk& operator=(const ChangeWalk&) = delete;
-
-    std::string failure;
-
-private:
-    FolderWalk& walk_;
-};
-
 class FolderWalk {
 public:
     explicit FolderWalk(ListingOptions options = {}, std::size_t maxOpen = 64);
@@ -163,6 +145,22 @@ private:
     std::chrono::steady_clock::time_point paceWindowWall_;
     std::chrono::nanoseconds paceWindowCpu_{0};
     unsigned paceWindowFolders_ = 0;
+};
+
+// For a change to one folder (a deletion, a move to the trash): the walk of that folder,
+// started at `name` in `parentFd` and cleared when the change is over. `failure` says why
+// the folder could not be opened, and is empty when it was.
+class ChangeWalk {
+public:
+    ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name, const std::string& path);
+    ~ChangeWalk();
+    ChangeWalk(const ChangeWalk&) = delete;
+    ChangeWalk& operator=(const ChangeWalk&) = delete;
+
+    std::string failure;
+
+private:
+    FolderWalk& walk_;
 };
 
 }  // namespace voidbroom

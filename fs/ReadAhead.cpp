@@ -41,19 +41,18 @@ private:
 }  // namespace
 
 unsigned readAheadThreadsFor(int folderFd) {
-    // The magic numbers of the file systems whose every request is a round trip.
-    constexpr unsigned long kFuse = 0x65735546, kSmb2 = 0xfe534d42, kCifs = 0xff534d42,
-                            kNine = 0x01021997, kCeph = 0x00c36400, kAfs = 0x6b414653;
+    // The file systems whose every request is a round trip.
     struct statfs fs {};
     if (fstatfs(folderFd, &fs) != 0) return kLocalReadAheadThreads;
     switch (static_cast<unsigned long>(fs.f_type)) {
         case NFS_SUPER_MAGIC:
-        case kFuse:
-        case kSmb2:
-        case kCifs:
-        case kNine:
-        case kCeph:
-        case kAfs:
+        case FUSE_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case V9FS_MAGIC:
+        case CEPH_SUPER_MAGIC:
+        case AFS_SUPER_MAGIC:
+        case AFS_FS_MAGIC:
             return kRemoteReadAheadThreads;
         default:
             return kLocalReadAheadThreads;
