@@ -6,8 +6,9 @@
 
 namespace voidbroom {
 
-WindowScanHost::WindowScanHost(Form1& form) : form_(form), pump_(form, form.scanYieldHook) {
-    pump_.beforeEvents = [this] { show(); };
+WindowScanHost::WindowScanHost(Form1& form)
+    : form_(form), pump_(form, form.scanYieldHook), firstUnshown_(form.List1->ListCount()) {
+    pump_.beforeEvents = [this] { show(false); };
 }
 
 void WindowScanHost::yield() {
@@ -26,19 +27,22 @@ void WindowScanHost::showFolder(const std::string& path) {
 void WindowScanHost::addEntry(const ResultEntry& entry) {
     if (form_.closed()) return;
     form_.List1->list().append(entry);
-    entriesAdded_ = true;
 }
 
 void WindowScanHost::finish() {
-    show();
+    show(true);
 }
 
-void WindowScanHost::show() {
+void WindowScanHost::show(bool allEntries) {
     if (form_.closed()) return;
-    if (entriesAdded_) form_.List1->listChanged();
+    ResultListView& list = *form_.List1;
+    if (list.ListCount() > firstUnshown_ && (allEntries || listDue_.due())) {
+        list.entriesAppended(firstUnshown_);
+        firstUnshown_ = list.ListCount();
+    }
     if (captionChanged_)
         form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
-    entriesAdded_ = captionChanged_ = false;
+    captionChanged_ = false;
 }
 
 }  // namespace voidbroom

@@ -61,6 +61,12 @@ void ResultListView::listChanged() {
     viewport()->update();
 }
 
+void ResultListView::entriesAppended(std::size_t firstNew) {
+    updateScrollRange();
+    const long lastInView = verticalScrollBar()->value() + visibleLines();
+    if (static_cast<long>(firstNew) <= lastInView) viewport()->update();
+}
+
 int ResultListView::lineHeight() const {
     return fontMetrics().height() + 1;
 }

@@ -34,8 +34,12 @@ public:
     void setListIndex(long index);
     // Redraws at once.
     void Refresh();
-    // Tells the view that the list changed behind its back (entries appended in a batch).
+    // Tells the view that the list changed behind its back.
     void listChanged();
+    // Tells the view that entries were appended behind its back from index `firstNew` on (a
+    // scan's batch): the scroll range follows, and the lines are redrawn only if one of the
+    // new entries is in view.
+    void entriesAppended(std::size_t firstNew);
 
     // The line at a point of the viewport, or -1.
     long indexAt(const QPoint& point) const;

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QThread>
 #include <algorithm>
 
@@ -127,6 +128,40 @@ TEST_F(ScanRunTest, ADriveThatIsGoneIsReportedAndLeavesTheAfterRunState) {
         << answer.text.toStdString();
     EXPECT_EQ(form->List1->ListCount(), 0u);
     EXPECT_TRUE(afterRun()) << enabled();
+}
+
+// More empty folders than the list has lines.
+std::vector<std::string> emptyFolders(int count) {
+    std::vector<std::string> items;
+    for (int i = 0; i < count; ++i) items.push_back("f" + std::to_string(100 + i) + "/");
+    return items;
+}
+
+struct LongScanTest : test::WindowTest {
+    LongScanTest() : WindowTest(emptyFolders(80)) {}
+    // How many entries the list's scroll range covers.
+    std::size_t inScrollRange() const {
+        const QScrollBar* bar = form->List1->verticalScrollBar();
+        return static_cast<std::size_t>(bar->maximum() + bar->pageStep());
+    }
+};
+
+// The list is brought up to date a few times a second while a run goes on, and at its end.
+TEST_F(LongScanTest, TheListCanBeScrolledToEveryEntryFoundWhileItRunsAndAtTheEnd) {
+    int yields = 0;
+    std::size_t found = 0, covered = 0;
+    form->scanYieldHook = [&] {
+        if (++yields == 50) {
+            found = form->List1->ListCount();
+            QThread::msleep(120);  // the list is due when this yield handles events
+        }
+        if (yields == 51) covered = inScrollRange();
+    };
+    scan(0);
+    EXPECT_GT(found, static_cast<std::size_t>(form->List1->verticalScrollBar()->pageStep()));
+    EXPECT_EQ(covered, found);
+    EXPECT_EQ(form->List1->ListCount(), 80u);
+    EXPECT_EQ(inScrollRange(), 80u);
 }
 
 }  // namespace
