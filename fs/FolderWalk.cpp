@@ -155,12 +155,15 @@ OpenOutcome FolderWalk::open(int parentFd, bool grant) {
 // A moving average over the last few dozen folders, each counted at most ten times the
 // threshold, so that one slow folder on a fast disk engages nothing; disengaged again below
 // half the threshold, where reading ahead no longer pays. Folders that are slow to read here
-// engage the readers only when the walk spent most of its recent time waiting: a warm disk's
-// big folders are slow from work, which other threads would not share but only contend for.
+// engage the readers only when the walk spent most of its recent opening and reading waiting:
+// a warm disk's big folders are slow from work, which other threads would not share but only
+// contend for. Only the opening counts, not the time between: the window spends some of that
+// waiting for its display, which no reader would shorten.
 void FolderWalk::notePace(std::chrono::nanoseconds took) {
     if (!readAhead_ || engageAbove_.count() == 0) return;
     const double limit = static_cast<double>(engageAbove_.count());
     pace_ += (std::min(static_cast<double>(took.count()), 10 * limit) - pace_) / 32;
+    paceWindowOpening_ += took;
     if (engaged_) {
         if (pace_ < limit / 2) engaged_ = false;
     } else if (pace_ > limit) {
@@ -173,15 +176,14 @@ void FolderWalk::notePace(std::chrono::nanoseconds took) {
 }
 
 void FolderWalk::startPaceWindow() {
-    paceWindowWall_ = std::chrono::steady_clock::now();
+    paceWindowOpening_ = std::chrono::nanoseconds(0);
     paceWindowCpu_ = threadCpuTime();
     paceWindowFolders_ = 0;
 }
 
 bool FolderWalk::mostlyWaited() const {
-    const auto wall = std::chrono::steady_clock::now() - paceWindowWall_;
     const auto cpu = threadCpuTime() - paceWindowCpu_;
-    return cpu * 2 < wall;
+    return cpu * 2 < paceWindowOpening_;
 }
 
 void FolderWalk::read() {

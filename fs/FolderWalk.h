@@ -116,8 +116,8 @@ private:
     void dropCurrentGroup();
     // Takes the time a folder took to open and read into the average that engages the readers.
     void notePace(std::chrono::nanoseconds took);
-    // The time since the pace window started, and whether the walk's thread spent most of it
-    // waiting rather than working.
+    // Whether the walk's thread spent most of the time it opened and read folders since the
+    // pace window started waiting rather than working.
     void startPaceWindow();
     bool mostlyWaited() const;
     static constexpr unsigned kPaceWindowFolders = 256;
@@ -140,9 +140,9 @@ private:
     std::optional<FolderIdentity> currentIdentity_;
     bool takenSeenAsFolder_ = false;
     std::chrono::nanoseconds engageAbove_ = kEngageReadAheadAbove;
-    double pace_ = 0;       // nanoseconds per folder, a moving average
-    bool engaged_ = false;  // whether new levels are read ahead
-    std::chrono::steady_clock::time_point paceWindowWall_;
+    double pace_ = 0;                                // nanoseconds per folder, a moving average
+    bool engaged_ = false;                           // whether new levels are read ahead
+    std::chrono::nanoseconds paceWindowOpening_{0};  // time spent opening and reading
     std::chrono::nanoseconds paceWindowCpu_{0};
     unsigned paceWindowFolders_ = 0;
 };
