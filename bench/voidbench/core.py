@@ -36,6 +36,7 @@ class Timing:
     low: float
     high: float
     runs: int
+    times: list = dataclasses.field(default_factory=list, repr=False)
 
 
 class Bench:
@@ -157,6 +158,14 @@ class Bench:
         self.run(argv, stdout=sys.stderr, stderr=None, env=env)
         return read_timings(json_path)
 
+    def hyperfine_in_turns(self, name, commands, env=None):
+        """As hyperfine(), twice: the second time in the reverse order, each command's runs
+        pooled. Commands whose times are close are then not told apart by which of them ran
+        first, while the machine's speed drifted."""
+        first = self.hyperfine(f"{name}-1", commands, env=env)
+        second = self.hyperfine(f"{name}-2", list(reversed(commands)), env=env)
+        return {label: pooled(first[label], second[label]) for label, _ in commands}
+
     # -- trees
 
     def tree(self, name):
@@ -205,8 +214,14 @@ def read_timings(json_path):
         if not times:
             raise Unmeasured(f"hyperfine reported no runs of {r.get('command')!r}")
         median = r.get("median", statistics.median(times))
-        timings[r["command"]] = Timing(median, min(times), max(times), len(times))
+        timings[r["command"]] = Timing(median, min(times), max(times), len(times), times)
     return timings
+
+
+def pooled(*timings):
+    """One command's runs from several hyperfine runs as one timing."""
+    times = [t for timing in timings for t in timing.times]
+    return Timing(statistics.median(times), min(times), max(times), len(times), times)
 
 
 def describe(tree):

@@ -47,6 +47,7 @@ SCRATCH_BYTES = 64 << 20
 
 SECTIONS = [
     walks.section_speed,
+    walks.section_serial_walk,
     walks.section_per_folder,
     walks.section_same_as_find,
     walks.section_directory_reads,

@@ -41,8 +41,8 @@ def x_server(bench):
 
 
 def section_window_scan(bench):
-    """The window's own Scan against voidbroom-scan on the same tree in the same hyperfine
-    run, offscreen and on X11: what the window adds to the walk (events, caption, list)."""
+    """The window's own Scan against voidbroom-scan on the same tree, timed in turns,
+    offscreen and on X11: what the window adds to the walk (events, caption, list)."""
     tree = bench.tree("realistic")
     bench.say("## The window's Scan (offscreen) against voidbroom-scan, realistic tree")
     bench.say()
@@ -68,7 +68,7 @@ def compare_window(bench, tree, where, env, limit):
         commands.append((f"window Scan, mode {mode}",
                          [bench.window, "scan", "--mode", mode, tree.root]))
         commands.append((scan_label(mode), bench.scan_argv(mode, tree.root)))
-    timings = bench.hyperfine(f"window-scan-{where}", commands, env=env)
+    timings = bench.hyperfine_in_turns(f"window-scan-{where}", commands, env=env)
     rows = []
     for mode in MODES:
         win, cli = timings[f"window Scan, mode {mode}"], timings[scan_label(mode)]
