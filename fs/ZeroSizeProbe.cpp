@@ -33,6 +33,22 @@ std::optional<SizeAnswer> ZeroSizeProbe::answerOfListing() const {
 }
 
 SizeAnswer ZeroSizeProbe::sizeOf(int parentFd, std::string_view name, ino_t inode) {
+    const SizeAnswer answer = ask(parentFd, name, inode);
+    noted_.clear();
+    return answer;
+}
+
+void ZeroSizeProbe::note(const Key& key, SizeAnswer answer) {
+    known_[key] = answer;
+    noted_.push_back(key);
+}
+
+void ZeroSizeProbe::forgetBelow(std::size_t mark) {
+    for (std::size_t i = mark; i < noted_.size(); ++i) known_.erase(noted_[i]);
+    noted_.resize(mark);
+}
+
+SizeAnswer ZeroSizeProbe::ask(int parentFd, std::string_view name, ino_t inode) {
     const Key key = keyOf(name, inode);
     if (auto it = known_.find(key); it != known_.end()) return it->second;
     SizeAnswer answer = SizeAnswer::Unreadable;
@@ -40,12 +56,12 @@ SizeAnswer ZeroSizeProbe::sizeOf(int parentFd, std::string_view name, ino_t inod
         if (const auto known = answerOfListing()) {
             answer = *known;
         } else {
-            levels_.assign(1, key);
+            levels_.assign(1, Level{key, noted_.size()});
             walk_.descend();
             answer = descend();
         }
     }
-    known_[key] = answer;
+    note(key, answer);
     walk_.clear();
     return answer;
 }
@@ -53,7 +69,8 @@ SizeAnswer ZeroSizeProbe::sizeOf(int parentFd, std::string_view name, ino_t inod
 SizeAnswer ZeroSizeProbe::descend() {
     while (!walk_.done()) {
         if (!walk_.take()) {
-            known_[levels_.back()] = SizeAnswer::Zero;
+            forgetBelow(levels_.back().mark);
+            note(levels_.back().key, SizeAnswer::Zero);
             levels_.pop_back();
             walk_.leave();
             continue;
@@ -65,11 +82,11 @@ SizeAnswer ZeroSizeProbe::descend() {
         else if (walk_.levelFd() < 0)  // moved away meanwhile: nothing below can be asked
             answer = SizeAnswer::Unreadable;
         else if (!walk_.enter().opened())
-            answer = known_[key] = SizeAnswer::Unreadable;
+            note(key, *(answer = SizeAnswer::Unreadable));
         else if ((answer = answerOfListing()))
-            known_[key] = *answer;
+            note(key, *answer);
         if (!answer) {
-            levels_.push_back(key);
+            levels_.push_back(Level{key, noted_.size()});
             walk_.descend();
         } else if (*answer != SizeAnswer::Zero) {
             return failAll(*answer);
@@ -80,13 +97,30 @@ SizeAnswer ZeroSizeProbe::descend() {
 
 SizeAnswer ZeroSizeProbe::sizeOfSubfolder(FolderWalk& walk, std::size_t i) {
     if (walk.readAhead())
-        if (const std::shared_ptr<ReadGroup> group = walk.currentGroup())
-            return lookDown(*walk.readAhead(), group, i);
+        if (const std::shared_ptr<ReadGroup> group = walk.currentGroup()) {
+            const SizeAnswer answer = lookDown(*walk.readAhead(), group, i);
+            noted_.clear();
+            return answer;
+        }
     return sizeOf(walk.folderFd(), walk.subfolderName(i), walk.subfolderInode(i));
 }
 
+SizeAnswer ZeroSizeProbe::sizeOfSubfolders(FolderWalk& walk) {
+    const std::size_t count = walk.subfolderCount();
+    for (std::size_t i = 0; i < count; ++i)
+        if (const SizeAnswer answer = sizeOfSubfolder(walk, i); answer != SizeAnswer::Zero)
+            return answer;
+    for (std::size_t i = 0; i < count; ++i)
+        known_.erase(keyOf(walk.subfolderName(i), walk.subfolderInode(i)));
+    return SizeAnswer::Zero;
+}
+
 SizeAnswer ZeroSizeProbe::sizeOfTaken(FolderWalk& walk) {
-    if (walk.levelGroup()) return lookDown(*walk.readAhead(), walk.levelGroup(), walk.takenSlot());
+    if (walk.levelGroup()) {
+        const SizeAnswer answer = lookDown(*walk.readAhead(), walk.levelGroup(), walk.takenSlot());
+        noted_.clear();
+        return answer;
+    }
     if (walk.levelFd() < 0) return SizeAnswer::Unreadable;
     return sizeOf(walk.levelFd(), walk.takenName(), walk.takenInode());
 }
@@ -99,11 +133,13 @@ std::optional<SizeAnswer> ZeroSizeProbe::answerOf(const ReadFolder& folder) {
     if (folder.subfolders.empty()) return SizeAnswer::Zero;
     if (folder.group) return std::nullopt;
     // Not read ahead below (no room for it): asked about here, from its own descriptor.
+    const std::size_t mark = noted_.size();
     for (std::size_t i = 0; i < folder.subfolders.size(); ++i) {
         const SizeAnswer answer =
-            sizeOf(folder.fd.get(), folder.subfolders.name(i), folder.subfolders.inode(i));
+            ask(folder.fd.get(), folder.subfolders.name(i), folder.subfolders.inode(i));
         if (answer != SizeAnswer::Zero) return answer;
     }
+    forgetBelow(mark);
     return SizeAnswer::Zero;
 }
 
@@ -115,12 +151,16 @@ SizeAnswer ZeroSizeProbe::lookDown(ReadAhead& readAhead, const std::shared_ptr<R
     if (auto it = known_.find(key); it != known_.end()) return it->second;
     looks_.clear();
     const ReadFolder& first = readAhead.look(*group, i);
-    if (const auto answer = answerOf(first)) return known_[key] = *answer;
-    looks_.push_back(Look{first.group, 0, key});
+    if (const auto answer = answerOf(first)) {
+        note(key, *answer);
+        return *answer;
+    }
+    looks_.push_back(Look{first.group, 0, key, noted_.size()});
     while (!looks_.empty()) {
         Look& look = looks_.back();
         if (look.next == look.group->items.size()) {
-            known_[look.key] = SizeAnswer::Zero;
+            forgetBelow(look.mark);
+            note(look.key, SizeAnswer::Zero);
             readAhead.cancel(look.group);
             looks_.pop_back();
             continue;
@@ -133,13 +173,13 @@ SizeAnswer ZeroSizeProbe::lookDown(ReadAhead& readAhead, const std::shared_ptr<R
         } else {
             const ReadFolder& folder = readAhead.look(*look.group, j);
             if (!(answer = answerOf(folder))) {
-                looks_.push_back(Look{folder.group, 0, childKey});
+                looks_.push_back(Look{folder.group, 0, childKey, noted_.size()});
                 continue;
             }
-            known_[childKey] = *answer;
+            note(childKey, *answer);
         }
         if (*answer != SizeAnswer::Zero) {
-            for (const Look& open : looks_) known_[open.key] = *answer;
+            for (const Look& open : looks_) note(open.key, *answer);
             looks_.clear();
             return *answer;
         }
@@ -149,7 +189,7 @@ SizeAnswer ZeroSizeProbe::lookDown(ReadAhead& readAhead, const std::shared_ptr<R
 
 // Everything still open contains the folder that answered `answer`, so it answers the same.
 SizeAnswer ZeroSizeProbe::failAll(SizeAnswer answer) {
-    for (const Key& key : levels_) known_[key] = answer;
+    for (const Level& level : levels_) note(level.key, answer);
     levels_.clear();
     return answer;
 }

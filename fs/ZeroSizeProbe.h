@@ -35,6 +35,10 @@ public:
     // the walk uses again when it enters those folders: each folder is opened once.
     SizeAnswer sizeOfSubfolder(FolderWalk& walk, std::size_t i);
     SizeAnswer sizeOfTaken(FolderWalk& walk);
+    // The answer its subfolders give for the folder `walk` read last: the first that is not
+    // zero-size. Where all are, the walk lists the folder without entering it, and their
+    // answers are not kept.
+    SizeAnswer sizeOfSubfolders(FolderWalk& walk);
 
     // The remembered answer for that folder, if it has one; the answer is forgotten, since a
     // walk visits each folder once.
@@ -52,6 +56,8 @@ public:
     std::size_t opens() const { return walk_.opens(); }
     // Folders whose answer came from what a read-ahead read.
     std::size_t looked() const { return looked_; }
+    // The answers remembered and not yet taken.
+    std::size_t held() const { return known_.size(); }
 
 private:
     struct Key {
@@ -66,6 +72,14 @@ private:
     };
 
     static Key keyOf(std::string_view name, ino_t inode);
+    // sizeOf() within a question already being answered.
+    SizeAnswer ask(int parentFd, std::string_view name, ino_t inode);
+    // Remembers an answer found while the current question is answered.
+    void note(const Key& key, SizeAnswer answer);
+    // A walk that asks never enters a folder found zero-size (it lists it instead), so the
+    // answers noted below it, since `mark`, are forgotten: otherwise they would stay for the
+    // rest of the walk, and make every visit look for its folder among them.
+    void forgetBelow(std::size_t mark);
     // The answer the folder just read gives by itself; nullopt when its subfolders decide.
     std::optional<SizeAnswer> answerOfListing() const;
     // Asks about every folder below the open levels; the answer for the outermost.
@@ -80,11 +94,17 @@ private:
         std::shared_ptr<ReadGroup> group;  // the subfolders of a folder being asked about
         std::size_t next;
         Key key;
+        std::size_t mark;  // noted_.size() when it was opened
+    };
+    struct Level {
+        Key key;
+        std::size_t mark;  // noted_.size() when it was opened
     };
 
     std::unordered_map<Key, SizeAnswer, KeyHash> known_;
     FolderWalk walk_;
-    std::vector<Key> levels_;  // the key of each open level of walk_
+    std::vector<Level> levels_;  // each open level of walk_
+    std::vector<Key> noted_;     // the answers found for the current question, in order
     std::vector<Look> looks_;
     std::size_t looked_ = 0;
 };

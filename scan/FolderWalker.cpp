@@ -21,7 +21,7 @@ FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
 
 WalkCounters FolderWalker::counters() const {
     return {foldersOpened_, walk_.reads() + probe_.reads(), probe_.opens(),
-            walk_.opens() + probe_.opens()};
+            walk_.opens() + probe_.opens(), probe_.held()};
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
@@ -140,16 +140,8 @@ SizeAnswer FolderWalker::sizeOfListed(std::optional<SizeAnswer> known, bool& und
     if (known) return *known;
     if (listed.filesLength != FileLength::Zero) return sizeAnswerOf(listed.filesLength);
     if (subfolders == 0) return SizeAnswer::Zero;
-    if (mode_ == 1) return probeSubfolders();
+    if (mode_ == 1) return probe_.sizeOfSubfolders(walk_);
     undecided = true;
-    return SizeAnswer::Zero;
-}
-
-SizeAnswer FolderWalker::probeSubfolders() {
-    for (std::size_t i = 0; i < walk_.subfolderCount(); ++i) {
-        const SizeAnswer answer = probe_.sizeOfSubfolder(walk_, i);
-        if (answer != SizeAnswer::Zero) return answer;
-    }
     return SizeAnswer::Zero;
 }
 

@@ -30,7 +30,8 @@ struct WalkCounters {
     std::size_t foldersOpened = 0;
     std::size_t directoryReads = 0;  // getdents64 calls, the walk's and the size probe's
     std::size_t probeOpens = 0;      // folders opened again to answer a size question
-    std::size_t opens = 0;  // folders opened in all, by the walk, its readers and the probe
+    std::size_t opens = 0;      // folders opened in all, by the walk, its readers and the probe
+    std::size_t sizesHeld = 0;  // size answers the probe holds for visits still to come
 };
 
 // The depth-first, pre-order walk that classifies every folder below a root in one listing
@@ -76,7 +77,6 @@ private:
     // it when the listing rule says so. `known` is its size where the probe already knows it.
     void examine(std::optional<SizeAnswer> known);
     SizeAnswer sizeOfListed(std::optional<SizeAnswer> known, bool& undecided);
-    SizeAnswer probeSubfolders();
     void leave();
 
     // A folder below every open frame is not zero-size: neither is any of them.

@@ -158,6 +158,26 @@ TEST(FolderWalker, ReadingAheadMode1OpensEachFolderOnce) {
     EXPECT_GT(serialWalker.counters().opens, kFolders);
 }
 
+// Mode 1 keeps each size it found only for the visit that takes it: nothing below a folder
+// found zero-size, which the walk lists without entering, is kept, so nothing is left at the
+// end of a walk, with or without reading ahead.
+TEST(FolderWalker, Mode1KeepsNoSizeThatNoVisitTakes) {
+    test::TempTree tree({"Z/a/b/c/z:0", "Z/a/d/", "Z/e/y:0", "N/a/b/f:1", "N/a/c/d/", "N/g/",
+                         "N/h/i/x:0", "M/p/q/", "M/r/s:2", "M/t/u/v/"});
+    for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
+        test::RecordingHost host(1);
+        FolderWalker walker(host);
+        walker.setThreads(threads, std::chrono::nanoseconds(0));
+        walker.ScanFolder(tree.rootPath(), 1);
+        EXPECT_EQ(sorted(host.entries),
+                  sorted({"*** " + tree.path("Z"), "*** " + tree.path("N/a/c"), tree.path("N/g"),
+                          "*** " + tree.path("N/h"), "*** " + tree.path("M/p"),
+                          "*** " + tree.path("M/t")}))
+            << threads;
+        EXPECT_EQ(walker.counters().sizesHeld, 0u) << threads;
+    }
+}
+
 // A folder read ahead and changed before its visit is classified as it was read: B held a
 // file when the readers read it, so B is not listed although it is empty when visited. Read
 // when entered, B is listed. (The readers have B well before the pause in A's yield ends.)
