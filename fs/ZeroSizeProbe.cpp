@@ -33,14 +33,14 @@ std::optional<SizeAnswer> ZeroSizeProbe::answerOfListing() const {
 }
 
 SizeAnswer ZeroSizeProbe::sizeOf(int parentFd, std::string_view name, ino_t inode) {
-    const SizeAnswer answer = ask(parentFd, name, inode);
     noted_.clear();
-    return answer;
+    return ask(parentFd, name, inode);
 }
 
-void ZeroSizeProbe::note(const Key& key, SizeAnswer answer) {
+SizeAnswer ZeroSizeProbe::note(const Key& key, SizeAnswer answer) {
     known_[key] = answer;
     noted_.push_back(key);
+    return answer;
 }
 
 void ZeroSizeProbe::forgetBelow(std::size_t mark) {
@@ -82,7 +82,7 @@ SizeAnswer ZeroSizeProbe::descend() {
         else if (walk_.levelFd() < 0)  // moved away meanwhile: nothing below can be asked
             answer = SizeAnswer::Unreadable;
         else if (!walk_.enter().opened())
-            note(key, *(answer = SizeAnswer::Unreadable));
+            answer = note(key, SizeAnswer::Unreadable);
         else if ((answer = answerOfListing()))
             note(key, *answer);
         if (!answer) {
@@ -97,11 +97,8 @@ SizeAnswer ZeroSizeProbe::descend() {
 
 SizeAnswer ZeroSizeProbe::sizeOfSubfolder(FolderWalk& walk, std::size_t i) {
     if (walk.readAhead())
-        if (const std::shared_ptr<ReadGroup> group = walk.currentGroup()) {
-            const SizeAnswer answer = lookDown(*walk.readAhead(), group, i);
-            noted_.clear();
-            return answer;
-        }
+        if (const std::shared_ptr<ReadGroup> group = walk.currentGroup())
+            return lookDown(*walk.readAhead(), group, i);
     return sizeOf(walk.folderFd(), walk.subfolderName(i), walk.subfolderInode(i));
 }
 
@@ -116,11 +113,7 @@ SizeAnswer ZeroSizeProbe::sizeOfSubfolders(FolderWalk& walk) {
 }
 
 SizeAnswer ZeroSizeProbe::sizeOfTaken(FolderWalk& walk) {
-    if (walk.levelGroup()) {
-        const SizeAnswer answer = lookDown(*walk.readAhead(), walk.levelGroup(), walk.takenSlot());
-        noted_.clear();
-        return answer;
-    }
+    if (walk.levelGroup()) return lookDown(*walk.readAhead(), walk.levelGroup(), walk.takenSlot());
     if (walk.levelFd() < 0) return SizeAnswer::Unreadable;
     return sizeOf(walk.levelFd(), walk.takenName(), walk.takenInode());
 }
@@ -150,11 +143,9 @@ SizeAnswer ZeroSizeProbe::lookDown(ReadAhead& readAhead, const std::shared_ptr<R
     const Key key = keyOf(group->names.name(i), group->names.inode(i));
     if (auto it = known_.find(key); it != known_.end()) return it->second;
     looks_.clear();
+    noted_.clear();  // a question of its own, like sizeOf()
     const ReadFolder& first = readAhead.look(*group, i);
-    if (const auto answer = answerOf(first)) {
-        note(key, *answer);
-        return *answer;
-    }
+    if (const auto answer = answerOf(first)) return note(key, *answer);
     looks_.push_back(Look{first.group, 0, key, noted_.size()});
     while (!looks_.empty()) {
         Look& look = looks_.back();

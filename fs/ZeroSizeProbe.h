@@ -74,8 +74,8 @@ private:
     static Key keyOf(std::string_view name, ino_t inode);
     // sizeOf() within a question already being answered.
     SizeAnswer ask(int parentFd, std::string_view name, ino_t inode);
-    // Remembers an answer found while the current question is answered.
-    void note(const Key& key, SizeAnswer answer);
+    // Remembers an answer found while the current question is answered, and returns it.
+    SizeAnswer note(const Key& key, SizeAnswer answer);
     // A walk that asks never enters a folder found zero-size (it lists it instead), so the
     // answers noted below it, since `mark`, are forgotten: otherwise they would stay for the
     // rest of the walk, and make every visit look for its folder among them.
