@@ -214,7 +214,11 @@ std::size_t FolderWalk::reads() const {
 }
 
 std::size_t FolderWalk::opens() const {
-    return opens_ + (readAhead_ ? readAhead_->opens() : 0);
+    return opens_ + opensAhead();
+}
+
+std::size_t FolderWalk::opensAhead() const {
+    return readAhead_ ? readAhead_->opens() : 0;
 }
 
 ChangeWalk::ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name,

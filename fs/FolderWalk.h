@@ -99,6 +99,8 @@ public:
     // getdents64 calls and folder opens so far, for the benchmark's figures.
     std::size_t reads() const;
     std::size_t opens() const;
+    // Of those, the folders its reader threads opened ahead of it.
+    std::size_t opensAhead() const;
 
 private:
     struct Level {

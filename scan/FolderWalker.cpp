@@ -20,8 +20,12 @@ FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
 }
 
 WalkCounters FolderWalker::counters() const {
-    return {foldersOpened_, walk_.reads() + probe_.reads(), probe_.opens(),
-            walk_.opens() + probe_.opens(), probe_.held()};
+    return {.foldersOpened = foldersOpened_,
+            .directoryReads = walk_.reads() + probe_.reads(),
+            .probeOpens = probe_.opens(),
+            .opens = walk_.opens() + probe_.opens(),
+            .sizesHeld = probe_.held(),
+            .opensAhead = walk_.opensAhead()};
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {

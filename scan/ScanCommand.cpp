@@ -35,9 +35,9 @@ void printStats(CommandOutput& output, const WalkCounters& counters) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "%zu folders visited, %zu directory reads (%.2f per folder), "
-                  "%zu folders opened in all, %zu of them again for sizes",
+                  "%zu folders opened in all, %zu of them again for sizes, %zu by readers ahead",
                   counters.foldersOpened, counters.directoryReads, perFolder, counters.opens,
-                  counters.probeOpens);
+                  counters.probeOpens, counters.opensAhead);
     output.message(text);
 }
 
