@@ -158,19 +158,24 @@ OpenOutcome FolderWalk::open(int parentFd, bool grant) {
 // engage the readers only when the walk spent most of its recent opening and reading waiting:
 // a warm disk's big folders are slow from work, which other threads would not share but only
 // contend for. Only the opening counts, not the time between: the window spends some of that
-// waiting for its display, which no reader would shorten.
+// waiting for its display, which no reader would shorten. And waiting is sleeping: on a busy
+// machine a walk that never sleeps still loses the processor to others for whole time slices,
+// which readers would only lengthen.
 void FolderWalk::notePace(std::chrono::nanoseconds took) {
     if (!readAhead_ || engageAbove_.count() == 0) return;
     const double limit = static_cast<double>(engageAbove_.count());
     pace_ += (std::min(static_cast<double>(took.count()), 10 * limit) - pace_) / 32;
     paceWindowOpening_ += took;
+    ++paceWindowFolders_;
     if (engaged_) {
-        if (pace_ < limit / 2) engaged_ = false;
+        if (pace_ >= limit / 2) return;
+        engaged_ = false;
+        startPaceWindow();
     } else if (pace_ > limit) {
         engaged_ = mostlyWaited();
         if (!engaged_) pace_ = 0;
         startPaceWindow();
-    } else if (++paceWindowFolders_ == kPaceWindowFolders) {
+    } else if (paceWindowFolders_ >= kPaceWindowFolders) {
         startPaceWindow();
     }
 }
@@ -178,12 +183,14 @@ void FolderWalk::notePace(std::chrono::nanoseconds took) {
 void FolderWalk::startPaceWindow() {
     paceWindowOpening_ = std::chrono::nanoseconds(0);
     paceWindowCpu_ = threadCpuTime();
+    paceWindowSleeps_ = threadSleeps();
     paceWindowFolders_ = 0;
 }
 
 bool FolderWalk::mostlyWaited() const {
     const auto cpu = threadCpuTime() - paceWindowCpu_;
-    return cpu * 2 < paceWindowOpening_;
+    const long sleeps = threadSleeps() - paceWindowSleeps_;
+    return cpu * 2 < paceWindowOpening_ && sleeps * 4 >= static_cast<long>(paceWindowFolders_);
 }
 
 void FolderWalk::read() {

@@ -119,7 +119,8 @@ private:
     // Takes the time a folder took to open and read into the average that engages the readers.
     void notePace(std::chrono::nanoseconds took);
     // Whether the walk's thread spent most of the time it opened and read folders since the
-    // pace window started waiting rather than working.
+    // pace window started waiting rather than working, and slept for at least one folder in
+    // four: a thread that never slept was only slowed by others sharing the processor.
     void startPaceWindow();
     bool mostlyWaited() const;
     static constexpr unsigned kPaceWindowFolders = 256;
@@ -146,6 +147,7 @@ private:
     bool engaged_ = false;                           // whether new levels are read ahead
     std::chrono::nanoseconds paceWindowOpening_{0};  // time spent opening and reading
     std::chrono::nanoseconds paceWindowCpu_{0};
+    long paceWindowSleeps_ = 0;
     unsigned paceWindowFolders_ = 0;
 };
 
