@@ -37,17 +37,17 @@ OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
     OpenedFolder root = openFolderPath(path, follow);
     if (root.status != OpenStatus::Opened) return root.outcome();
     current_ = std::move(root.fd);
-    prepareReadAhead();
+    prepareReadAhead(current_.get());
     read();
     notePace(std::chrono::steady_clock::now() - started);
     return root.outcome();
 }
 
-// The readers for a walk from the folder just opened: as many as were asked for, or as
-// suit its drive.
-void FolderWalk::prepareReadAhead() {
+// The readers for a walk from the folder `folderFd`: as many as were asked for, or as suit
+// its drive.
+void FolderWalk::prepareReadAhead(int folderFd) {
     const unsigned threads =
-        threads_ == kDefaultReadAheadThreads ? readAheadThreadsFor(current_.get()) : threads_;
+        threads_ == kDefaultReadAheadThreads ? readAheadThreadsFor(folderFd) : threads_;
     if (threads <= 1)
         readAhead_.reset();
     else if (!readAhead_ || readAhead_->threads() != threads ||
@@ -63,6 +63,10 @@ OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::
     stack_.startBorrowed(parentFd);
     path_ = path;
     taken_.assign(name);
+    // A walk started here after another on the same drive (a size question after the last)
+    // keeps its readers and its pace: what made the last one wait makes this one wait too.
+    if (threads_ != 1 && !(readAhead_ && readAhead_->options() == options_))
+        prepareReadAhead(parentFd);
     return open(parentFd, false);
 }
 

@@ -111,7 +111,7 @@ private:
         std::shared_ptr<ReadGroup> group;  // with read-ahead
     };
 
-    void prepareReadAhead();
+    void prepareReadAhead(int folderFd);
     OpenOutcome open(int parentFd, bool grant);
     void read();
     OpenOutcome adopt(ReadFolder folder);

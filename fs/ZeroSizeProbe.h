@@ -49,11 +49,18 @@ public:
         walk_.options().keepOut = std::move(folders);
     }
 
+    // Reader threads for the questions it walks itself, engaged as a walk's are (see
+    // FolderWalk::setThreads): below a folder the asking walk read without reading ahead.
+    void setThreads(unsigned threads, std::chrono::nanoseconds engageAbove) {
+        walk_.setThreads(threads, engageAbove);
+    }
+
     // Forgets every remembered answer, for a walk that starts afresh.
     void forget() { known_.clear(); }
 
     std::size_t reads() const { return walk_.reads(); }
     std::size_t opens() const { return walk_.opens(); }
+    std::size_t opensAhead() const { return walk_.opensAhead(); }
     // Folders whose answer came from what a read-ahead read.
     std::size_t looked() const { return looked_; }
     // The answers remembered and not yet taken.

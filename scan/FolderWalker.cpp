@@ -16,7 +16,7 @@ SizeAnswer sizeAnswerOf(FileLength length) {
 }  // namespace
 
 FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
-    walk_.setThreads(threads);
+    setThreads(threads);
 }
 
 WalkCounters FolderWalker::counters() const {
@@ -25,7 +25,7 @@ WalkCounters FolderWalker::counters() const {
             .probeOpens = probe_.opens(),
             .opens = walk_.opens() + probe_.opens(),
             .sizesHeld = probe_.held(),
-            .opensAhead = walk_.opensAhead()};
+            .opensAhead = walk_.opensAhead() + probe_.opensAhead()};
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {

@@ -52,6 +52,7 @@ public:
     void setThreads(unsigned threads,
                     std::chrono::nanoseconds engageAbove = kEngageReadAheadAbove) {
         walk_.setThreads(threads, engageAbove);
+        probe_.setThreads(threads, engageAbove);
     }
 
     WalkCounters counters() const;

@@ -1,0 +1,44 @@
+#include "fs/ZeroSizeProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempTree.h"
+
+namespace voidbroom {
+namespace {
+
+// Asked about the subfolders of a folder that the asking walk read by itself, the probe walks
+// the trees below them on its own, and with threads its readers read them ahead: the answers
+// are the same for every thread count, and only the serial probe opens everything itself.
+TEST(ZeroSizeProbe, QuestionsTheAskingWalkCannotAnswerAreReadAheadWithTheSameAnswers) {
+    std::vector<std::string> items;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        items.insert(items.end(), {"Z/a" + n + "/b/", "Z/a" + n + "/e:0", "D/a" + n + "/b/"});
+    }
+    items.push_back("D/a7/b/f:1");
+    test::TempTree tree(items);
+    for (const unsigned threads : {1u, 8u}) {
+        FolderWalk asking(ListingOptions{.fileLengths = true});
+        ASSERT_TRUE(asking.start(tree.root(), FollowLinks::No).opened());
+        ZeroSizeProbe probe;
+        probe.setThreads(threads, std::chrono::nanoseconds(0));
+        std::map<std::string, SizeAnswer> answers;
+        for (std::size_t i = 0; i < asking.subfolderCount(); ++i)
+            answers[std::string(asking.subfolderName(i))] = probe.sizeOfSubfolder(asking, i);
+        EXPECT_EQ(answers, (std::map<std::string, SizeAnswer>{{"D", SizeAnswer::NotZero},
+                                                              {"Z", SizeAnswer::Zero}}))
+            << threads;
+        if (threads == 1)
+            EXPECT_EQ(probe.opensAhead(), 0u);
+        else
+            EXPECT_GT(probe.opensAhead(), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace voidbroom
