@@ -65,6 +65,7 @@ OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::
     taken_.assign(name);
     // A walk started here after another on the same drive (a size question after the last)
     // keeps its readers and its pace: what made the last one wait makes this one wait too.
+    // A serial walk has nothing to prepare, and two clock reads a question would be waste.
     if (threads_ != 1 && !(readAhead_ && readAhead_->options() == options_))
         prepareReadAhead(parentFd);
     return open(parentFd, false);

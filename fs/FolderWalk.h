@@ -118,10 +118,10 @@ private:
     void dropCurrentGroup();
     // Takes the time a folder took to open and read into the average that engages the readers.
     void notePace(std::chrono::nanoseconds took);
+    void startPaceWindow();
     // Whether the walk's thread spent most of the time it opened and read folders since the
     // pace window started waiting rather than working, and slept for at least one folder in
     // four: a thread that never slept was only slowed by others sharing the processor.
-    void startPaceWindow();
     bool mostlyWaited() const;
     static constexpr unsigned kPaceWindowFolders = 256;
 
