@@ -159,12 +159,16 @@ class Bench:
         return read_timings(json_path)
 
     def hyperfine_in_turns(self, name, commands, env=None):
-        """As hyperfine(), twice: the second time in the reverse order, each command's runs
-        pooled. Commands whose times are close are then not told apart by which of them ran
-        first, while the machine's speed drifted."""
-        first = self.hyperfine(f"{name}-1", commands, env=env)
-        second = self.hyperfine(f"{name}-2", list(reversed(commands)), env=env)
-        return {label: pooled(first[label], second[label]) for label, _ in commands}
+        """As hyperfine(), but the commands take turns run by run: every round times each
+        command once, every other round in the reverse order, and each command's runs are
+        pooled. Commands whose times are close are then not told apart by the machine's speed
+        drifting between their blocks of runs, as it does on a shared virtual machine by more
+        than the difference being measured. Twice the usual runs, the warm-up in the first."""
+        rounds = [self.hyperfine(f"{name}-1", commands, runs=1, env=env)]
+        for turn in range(1, 2 * int(self.runs)):
+            order = commands if turn % 2 == 0 else list(reversed(commands))
+            rounds.append(self.hyperfine(f"{name}-{turn + 1}", order, runs=1, warmup=0, env=env))
+        return {label: pooled(*(r[label] for r in rounds)) for label, _ in commands}
 
     # -- trees
 
