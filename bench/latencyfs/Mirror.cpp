@@ -160,10 +160,11 @@ void onOpendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
         fuse_reply_err(req, error);
         return;
     }
-    fi->fh = reinterpret_cast<std::uint64_t>(listing.get());
+    Listing* held = mirror.listings.add(std::move(listing));
+    fi->fh = reinterpret_cast<std::uint64_t>(held);
     fi->cache_readdir = 0;
     fi->keep_cache = 0;
-    if (fuse_reply_open(req, fi) == 0) listing.release();
+    if (fuse_reply_open(req, fi) != 0) mirror.listings.remove(held);
 }
 
 // Entry i of the listing has offset i + 1: the offset the kernel gives back to go on after it.
@@ -190,8 +191,8 @@ void onReaddir(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_
 }
 
 void onReleasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-    begin(req, Kind::Other);
-    delete reinterpret_cast<Listing*>(fi->fh);
+    Mirror& mirror = begin(req, Kind::Other);
+    mirror.listings.remove(reinterpret_cast<Listing*>(fi->fh));
     fuse_reply_err(req, 0);
 }
 

@@ -6,7 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "NodeTable.h"
@@ -38,12 +41,33 @@ using Listing = std::vector<Entry>;
 // Lists the folder fd refers to (which may be an O_PATH descriptor); returns 0 or an errno.
 int readListing(int fd, Listing& listing);
 
+// The listings of the folders the kernel holds open. A folder's release comes after its close,
+// and a session stopped by a signal ends with some not yet come: those go with the mirror.
+class OpenListings {
+public:
+    Listing* add(std::unique_ptr<Listing> listing) {
+        Listing* held = listing.get();
+        std::lock_guard lock(mutex_);
+        listings_.emplace(held, std::move(listing));
+        return held;
+    }
+    void remove(Listing* listing) {
+        std::lock_guard lock(mutex_);
+        listings_.erase(listing);
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<Listing*, std::unique_ptr<Listing>> listings_;
+};
+
 struct Mirror {
     Mirror(int rootFd, std::chrono::microseconds requestDelay)
         : nodes(rootFd), delay(requestDelay) {}
     NodeTable nodes;
     std::chrono::microseconds delay;
     Counters counters;
+    OpenListings listings;
 };
 
 // The operations of the mirror; the session's user data must be the Mirror.
