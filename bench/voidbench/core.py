@@ -164,10 +164,12 @@ class Bench:
         pooled. Commands whose times are close are then not told apart by the machine's speed
         drifting between their blocks of runs, as it does on a shared virtual machine by more
         than the difference being measured. Twice the usual runs, the warm-up in the first."""
-        rounds = [self.hyperfine(f"{name}-1", commands, runs=1, env=env)]
-        for turn in range(1, 2 * int(self.runs)):
+        rounds = []
+        for turn in range(2 * self.runs):
             order = commands if turn % 2 == 0 else list(reversed(commands))
-            rounds.append(self.hyperfine(f"{name}-{turn + 1}", order, runs=1, warmup=0, env=env))
+            warmup = None if turn == 0 else 0
+            rounds.append(self.hyperfine(f"{name}-{turn + 1}", order, runs=1, warmup=warmup,
+                                         env=env))
         return {label: pooled(*(r[label] for r in rounds)) for label, _ in commands}
 
     # -- trees
