@@ -4,6 +4,7 @@ import contextlib
 import dataclasses
 import json
 import os
+import random
 import shlex
 import statistics
 import subprocess
@@ -89,10 +90,21 @@ class Bench:
                 for label, t in timings.items()]
         self.table(["command", "median", f"vs {baseline.split()[0]}", "min … max", "runs"], rows)
 
-    def target(self, text, value, limit):
-        """A speed figure against its goal: reported, never fatal."""
+    def target(self, text, value, limit, interval=None):
+        """A speed figure against its goal: reported, never fatal. `interval`, when given, is
+        the figure's 95% interval (low, high), shown with it."""
         passed = value <= limit
-        self.targets.append((passed, f"{text}: {value:.2f}x (target at most {limit:.2f}x)"))
+        shown = f"{value:.2f}x" if interval is None else f"{value:.3f}x ({spread(interval)})"
+        self.targets.append((passed, f"{text}: {shown} (target at most {limit:.2f}x)"))
+
+    def no_slower(self, text, timing, baseline):
+        """A target of at most 1.00x between two commands timed in turns. Met when the median
+        of the rounds' ratios is at most 1.00, or when its 95% interval reaches 1.00: a
+        difference smaller than the runs can tell from noise is not a slower command."""
+        value, low, high = ratio_interval(timing, baseline)
+        passed = value <= 1.0 or low <= 1.0
+        self.targets.append((passed, f"{text}: {value:.3f}x ({spread((low, high))}; target at "
+                                     "most 1.00x, or 1.00x within that interval)"))
 
     def check(self, text, passed):
         """An output check: a failure makes the whole bench fail."""
@@ -228,6 +240,27 @@ def pooled(*timings):
     """One command's runs from several hyperfine runs as one timing."""
     times = [t for timing in timings for t in timing.times]
     return Timing(statistics.median(times), min(times), max(times), len(times), times)
+
+
+def ratio_interval(timing, baseline, resamples=2000):
+    """How much slower `timing` is than `baseline`, two commands timed in turns whose i-th
+    runs come from the same round: the median of the rounds' ratios, so that the machine's
+    drift from round to round cancels, with its 95% interval, the rounds resampled with
+    replacement under a fixed seed so that a report can be made again.
+    Returns (ratio, low, high)."""
+    ratios = [a / b for a, b in zip(timing.times, baseline.times)]
+    if not ratios:
+        raise Unmeasured("no rounds to compare")
+    draw = random.Random(1)
+    medians = sorted(statistics.median(draw.choices(ratios, k=len(ratios)))
+                     for _ in range(resamples))
+    return (statistics.median(ratios), medians[int(0.025 * resamples)],
+            medians[int(0.975 * resamples) - 1])
+
+
+def spread(interval):
+    low, high = interval
+    return f"95% interval {low:.3f}–{high:.3f}x"
 
 
 def describe(tree):
