@@ -1,7 +1,9 @@
 // Measures the main window where it could be slower than the walk itself, offscreen:
 //   voidbroom-window-bench scan [--mode M] FOLDER
 //       one Scan of FOLDER standing in for a drive, as the Scan button runs it; prints the
-//       entry count, and the time of the command alone on standard error
+//       entry count, and the time of the command alone on standard error; with
+//       VOIDBROOM_BENCH_SCAN_TIMES set, also appends "MODE SECONDS" to the file it names, so
+//       that the command's time can be had from every run of a series
 //   voidbroom-window-bench save FOLDER
 //       one Scan of FOLDER in mode 1, then one Save Log of the result to a temporary file;
 //       prints the entry count, the log's size, and the times of the two commands
@@ -48,6 +50,15 @@ std::unique_ptr<Form1> windowOn(const std::string& folder) {
     return form;
 }
 
+bool noteScanTime(int mode, double seconds) {
+    const char* path = std::getenv("VOIDBROOM_BENCH_SCAN_TIMES");
+    if (path == nullptr || *path == '\0') return true;
+    std::FILE* file = std::fopen(path, "a");
+    if (file == nullptr) return false;
+    const bool written = std::fprintf(file, "%d %.6f\n", mode, seconds) > 0;
+    return std::fclose(file) == 0 && written;
+}
+
 int scan(int mode, const std::string& folder) {
     auto form = windowOn(folder);
     if (!form->loaded()) return 1;
@@ -60,7 +71,7 @@ int scan(int mode, const std::string& folder) {
     std::printf("%zu\n", form->List1->ListCount());
     std::fprintf(stderr, "window scan, mode %d: %zu entries in %.1f ms\n", mode,
                  form->List1->ListCount(), ms);
-    return 0;
+    return noteScanTime(mode, ms / 1e3) ? 0 : 1;
 }
 
 int save(const std::string& folder) {

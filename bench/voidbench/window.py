@@ -9,7 +9,7 @@ import shutil
 import statistics
 import subprocess
 
-from .core import MODES, Unmeasured, scan_label, seconds
+from .core import MODES, Timing, Unmeasured, ratio_interval, scan_label, seconds
 from .walks import run_counting_lines
 
 LIST_ENTRIES = 1_000_000
@@ -63,34 +63,50 @@ def section_window_scan(bench):
 
 
 def compare_window(bench, tree, where, env, limit):
+    """Times the window program and voidbroom-scan in turns; the window program notes the
+    time of its Scan command in every run, so both ratios come from the same rounds."""
+    times_path = bench.work / f"window-scan-times-{where}.txt"
+    times_path.unlink(missing_ok=True)
     commands = []
     for mode in MODES:
         commands.append((f"window Scan, mode {mode}",
                          [bench.window, "scan", "--mode", mode, tree.root]))
         commands.append((scan_label(mode), bench.scan_argv(mode, tree.root)))
-    timings = bench.hyperfine_in_turns(f"window-scan-{where}", commands, env=env)
+    timings = bench.hyperfine_in_turns(f"window-scan-{where}", commands,
+                                       env=dict(env, VOIDBROOM_BENCH_SCAN_TIMES=str(times_path)))
+    alone = scan_command_times(bench, times_path)
     rows = []
     for mode in MODES:
         win, cli = timings[f"window Scan, mode {mode}"], timings[scan_label(mode)]
-        alone = window_scan_command_time(bench, mode, tree.root, env)
-        rows.append([mode, seconds(win.median), seconds(alone), seconds(cli.median),
-                     f"{win.median / cli.median:.2f}", f"{alone / cli.median:.2f}"])
-        bench.target(f"window Scan ({where}) vs voidbroom-scan, mode {mode}",
-                     win.median / cli.median, limit)
+        command = alone.get(mode, [])
+        if len(command) != win.runs:
+            raise Unmeasured(f"the window program timed {len(command)} of its {win.runs} "
+                             f"Scans in mode {mode}")
+        command = Timing(statistics.median(command), min(command), max(command), len(command),
+                         command)
+        value, low, high = ratio_interval(win, cli)
+        rows.append([mode, seconds(win.median), seconds(command.median), seconds(cli.median),
+                     f"{value:.3f} ({low:.3f} … {high:.3f})",
+                     "{:.3f} ({:.3f} … {:.3f})".format(*ratio_interval(command, cli))])
+        bench.target(f"window Scan ({where}) vs voidbroom-scan, mode {mode}", value, limit,
+                     (low, high))
     bench.table(["mode", "window program (start-up, Scan, exit)", "Scan command alone",
-                 "voidbroom-scan", "ratio", "ratio, command alone"], rows)
+                 "voidbroom-scan", "ratio of rounds (95% interval)", "the same, command alone"],
+                rows)
 
 
-def window_scan_command_time(bench, mode, root, env):
-    """The Scan command alone, as the window program times it itself: median of 3, seconds."""
-    times = []
-    for _ in range(3):
-        err = bench.run([bench.window, "scan", "--mode", mode, root], env=env).stderr.decode()
-        found = re.search(r"entries in ([\d.]+) ms", err)
-        if not found:
-            raise Unmeasured(f"the window program did not time its Scan: {err.strip()[-200:]!r}")
-        times.append(float(found.group(1)) / 1e3)
-    return statistics.median(times)
+def scan_command_times(bench, path):
+    """The times the window program noted of its Scan command, by mode, in the order run,
+    without the warm-up runs of the first round."""
+    by_mode = {}
+    try:
+        lines = path.read_text().split("\n")
+    except OSError as e:
+        raise Unmeasured(f"the window program noted no Scan times: {e}") from e
+    for line in filter(None, lines):
+        mode, took = line.split()
+        by_mode.setdefault(int(mode), []).append(float(took))
+    return {mode: times[bench.warmup:] for mode, times in by_mode.items()}
 
 
 def section_result_list(bench):
