@@ -236,10 +236,14 @@ def read_timings(json_path):
     return timings
 
 
+def timing_of(times):
+    """A command's timing from its run times, in the order run."""
+    return Timing(statistics.median(times), min(times), max(times), len(times), list(times))
+
+
 def pooled(*timings):
     """One command's runs from several hyperfine runs as one timing."""
-    times = [t for timing in timings for t in timing.times]
-    return Timing(statistics.median(times), min(times), max(times), len(times), times)
+    return timing_of([t for timing in timings for t in timing.times])
 
 
 def ratio_interval(timing, baseline, resamples=2000):

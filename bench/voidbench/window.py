@@ -9,7 +9,7 @@ import shutil
 import statistics
 import subprocess
 
-from .core import MODES, Timing, Unmeasured, ratio_interval, scan_label, seconds
+from .core import MODES, Unmeasured, ratio_interval, scan_label, seconds, timing_of
 from .walks import run_counting_lines
 
 LIST_ENTRIES = 1_000_000
@@ -78,21 +78,23 @@ def compare_window(bench, tree, where, env, limit):
     rows = []
     for mode in MODES:
         win, cli = timings[f"window Scan, mode {mode}"], timings[scan_label(mode)]
-        command = alone.get(mode, [])
-        if len(command) != win.runs:
-            raise Unmeasured(f"the window program timed {len(command)} of its {win.runs} "
+        noted = alone.get(mode, [])
+        if len(noted) != win.runs:
+            raise Unmeasured(f"the window program timed {len(noted)} of its {win.runs} "
                              f"Scans in mode {mode}")
-        command = Timing(statistics.median(command), min(command), max(command), len(command),
-                         command)
+        command = timing_of(noted)
         value, low, high = ratio_interval(win, cli)
         rows.append([mode, seconds(win.median), seconds(command.median), seconds(cli.median),
-                     f"{value:.3f} ({low:.3f} … {high:.3f})",
-                     "{:.3f} ({:.3f} … {:.3f})".format(*ratio_interval(command, cli))])
+                     ratio_cell(value, low, high), ratio_cell(*ratio_interval(command, cli))])
         bench.target(f"window Scan ({where}) vs voidbroom-scan, mode {mode}", value, limit,
                      (low, high))
     bench.table(["mode", "window program (start-up, Scan, exit)", "Scan command alone",
                  "voidbroom-scan", "ratio of rounds (95% interval)", "the same, command alone"],
                 rows)
+
+
+def ratio_cell(value, low, high):
+    return f"{value:.3f} ({low:.3f} … {high:.3f})"
 
 
 def scan_command_times(bench, path):

@@ -14,13 +14,12 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench"))
 
-from voidbench.core import Bench, Timing, Unmeasured, ratio_interval  # noqa: E402
+from voidbench.core import Bench, Timing, Unmeasured, ratio_interval, timing_of  # noqa: E402
 from voidbench.window import scan_command_times  # noqa: E402
 
 
 def timing(times):
-    ordered = sorted(times) or [0.0]
-    return Timing(ordered[len(ordered) // 2], ordered[0], ordered[-1], len(times), list(times))
+    return timing_of(times) if times else Timing(0.0, 0.0, 0.0, 0, [])
 
 
 def rounds(count, seed, drift=0.10, noise=0.03, slower=1.0):
