@@ -35,7 +35,7 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
     queueHead_ = 0;
     probe_.forget();  // the tree may have changed since the last walk
     walk_.clear();
-    walk_.options().fileLengths = mode_ != 0;
+    walk_.options().fileLengths = mode_ != 0;  // what readers ahead read, for any folder
     host_.yield();
     if (host_.stopRequested()) return {};
     keepTrashesOut(rootPath);
@@ -86,7 +86,7 @@ void FolderWalker::visitNext() {
     }
     const std::optional<SizeAnswer> known =
         mode_ == 1 ? probe_.takeKnown(walk_.takenName(), walk_.takenInode()) : std::nullopt;
-    walk_.options().fileLengths = mode_ != 0 && !known;
+    walk_.options().fileLengths = mode_ == 1 ? !known : mode_ == 2 && sizeAwaited();
     const OpenOutcome child = walk_.enter();
     // A folder removed since its parent was listed, or replaced by a file or a link, is not
     // there any more; a mount point belongs to another drive. Neither is shown or listed,
@@ -142,11 +142,21 @@ SizeAnswer FolderWalker::sizeOfListed(std::optional<SizeAnswer> known, bool& und
     if (listed.files == 0 && subfolders == 0) return SizeAnswer::Zero;
     if (mode_ == 0) return SizeAnswer::NotZero;  // not read; see above
     if (known) return *known;
+    // Files whose lengths were not asked for: nothing waits for this size (see sizeAwaited),
+    // and NotZero keeps it that way for the folders below.
+    if (listed.files > 0 && !walk_.options().fileLengths) return SizeAnswer::NotZero;
     if (listed.filesLength != FileLength::Zero) return sizeAnswerOf(listed.filesLength);
     if (subfolders == 0) return SizeAnswer::Zero;
     if (mode_ == 1) return probe_.sizeOfSubfolders(walk_);
     undecided = true;
     return SizeAnswer::Zero;
+}
+
+// In mode 2 a folder's size matters only to an open folder above it whose entry waits for it,
+// and only while the innermost open folder is still zero-size so far: once one is not, no
+// folder above it is either. Where nothing waits, the files' lengths are not read.
+bool FolderWalker::sizeAwaited() const {
+    return !frames_.empty() && frames_.back().size == SizeAnswer::Zero;
 }
 
 void FolderWalker::leave() {

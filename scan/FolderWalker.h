@@ -79,6 +79,7 @@ private:
     // it when the listing rule says so. `known` is its size where the probe already knows it.
     void examine(std::optional<SizeAnswer> known);
     SizeAnswer sizeOfListed(std::optional<SizeAnswer> known, bool& undecided);
+    bool sizeAwaited() const;
     void leave();
 
     // A folder below every open frame is not zero-size: neither is any of them.
