@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+
+#include <limits>
 
 namespace voidbroom {
 namespace {
@@ -18,6 +22,16 @@ long DirReader::readBatch(int fd) {
     ++reads_;
     const ssize_t bytes = getdents64(fd, buffer_.get(), kBufferSize);
     return bytes < 0 ? -static_cast<long>(errno) : static_cast<long>(bytes);
+}
+
+std::int64_t listingEndMarkOf(int fd) {
+    struct statfs fs {};
+    if (fstatfs(fd, &fs) != 0) return kNoEndMark;
+    // The ext family's end of a hashed listing, which is every listing of a folder of one
+    // block or with an index; a linear listing ends elsewhere and is read to the empty batch.
+    if (static_cast<unsigned long>(fs.f_type) == EXT4_SUPER_MAGIC)
+        return std::numeric_limits<std::int64_t>::max();
+    return kNoEndMark;
 }
 
 int DirReader::resolveUnknown(int fd, DirEntry& entry) {

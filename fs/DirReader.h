@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -19,6 +20,15 @@ struct DirEntry {
 // What a file directly in a folder contributes to the question "is the total size 0?".
 enum class FileLength { Zero, NotZero, Unreadable };
 
+inline constexpr std::int64_t kNoEndMark = 0;
+
+// The offset that the file system of the folder open at `fd` gives the last entry of a
+// listing read to its end, or kNoEndMark. ext2, ext3 and ext4 give their end-of-listing
+// position, which no entry has before the end; other file systems mark nothing that could be
+// told from an entry's offset (a network file system's are the server's), and a short batch
+// proves nothing: a listing may be cut short by an error in its next block.
+std::int64_t listingEndMarkOf(int fd);
+
 // Reads folder listings with getdents64 into one reusable buffer: each folder costs its
 // open descriptor plus as few system calls as its size allows. Not copyable; one per walker.
 class DirReader {
@@ -31,8 +41,10 @@ public:
     // Calls `visit(const DirEntry&)` for every entry of the folder open at `fd` but "." and
     // "..", in the order of the file system. `visit` returns false to stop early. Returns 0
     // when the listing was read to its end or stopped, else the errno of the failure.
+    // `endMark` is the folder's file system's (listingEndMarkOf): a batch whose last entry
+    // carries it is the last, and the call that would only report the end is not made.
     template <class Visit>
-    int forEach(int fd, Visit&& visit);
+    int forEach(int fd, Visit&& visit, std::int64_t endMark = kNoEndMark);
 
     // Whether the non-folder `name` in folder `fd` has length 0 (links count with their own
     // length and are never followed).

@@ -8,14 +8,15 @@
 namespace voidbroom {
 
 template <class Visit>
-int DirReader::forEach(int fd, Visit&& visit) {
-    for (;;) {
+int DirReader::forEach(int fd, Visit&& visit, std::int64_t endMark) {
+    for (bool last = false; !last;) {
         const long bytes = readBatch(fd);
         if (bytes == 0) return 0;
         if (bytes < 0) return static_cast<int>(-bytes);
         for (long pos = 0; pos < bytes;) {
             const auto* raw = reinterpret_cast<const struct dirent64*>(buffer_.get() + pos);
             pos += raw->d_reclen;
+            if (pos == bytes && endMark != kNoEndMark && raw->d_off == endMark) last = true;
             const char* name = raw->d_name;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
@@ -29,6 +30,7 @@ int DirReader::forEach(int fd, Visit&& visit) {
             if (!visit(static_cast<const DirEntry&>(entry))) return 0;
         }
     }
+    return 0;
 }
 
 }  // namespace voidbroom

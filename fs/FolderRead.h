@@ -21,6 +21,8 @@ struct ListingOptions {
     // Folders (by inode, on the walk's file system) that count as files holding data and are
     // never entered: the trashes, whose folders are not the user's to list again.
     std::shared_ptr<const std::vector<ino_t>> keepOut = nullptr;
+    // The walk's file system's end of a listing (listingEndMarkOf), or kNoEndMark.
+    std::int64_t endMark = kNoEndMark;
     bool operator==(const ListingOptions&) const = default;
 };
 

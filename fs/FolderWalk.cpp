@@ -37,6 +37,7 @@ OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
     OpenedFolder root = openFolderPath(path, follow);
     if (root.status != OpenStatus::Opened) return root.outcome();
     current_ = std::move(root.fd);
+    options_.endMark = listingEndMarkOf(current_.get());
     prepareReadAhead(current_.get());
     read();
     notePace(std::chrono::steady_clock::now() - started);

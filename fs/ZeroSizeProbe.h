@@ -48,6 +48,8 @@ public:
     void keepOut(std::shared_ptr<const std::vector<ino_t>> folders) {
         walk_.options().keepOut = std::move(folders);
     }
+    // The asking walk's file system's end of a listing (see ListingOptions::endMark).
+    void setEndMark(std::int64_t mark) { walk_.options().endMark = mark; }
 
     // Reader threads for the questions it walks itself, engaged as a walk's are (see
     // FolderWalk::setThreads): below a folder the asking walk read without reading ahead.

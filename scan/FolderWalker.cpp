@@ -44,6 +44,7 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
         return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
     host_.showFolder(rootPath);
     if (!root.opened()) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
+    probe_.setEndMark(walk_.options().endMark);
     examine(std::nullopt);
     while (!walk_.done()) {
         if (walk_.take())
