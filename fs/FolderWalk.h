@@ -52,7 +52,9 @@ public:
     // Starts at the folder at `path` and reads it.
     OpenOutcome start(const std::string& path, FollowLinks follow);
     // Starts at the folder `name` of the open folder `parentFd`, which the caller keeps open
-    // for the walk; `path` is the folder's path, for messages.
+    // for the walk; `path` is the folder's path, for messages. The options hold as they are,
+    // the end-of-listing mark included: its caller sets the mark of `parentFd`'s file system,
+    // or leaves none.
     OpenOutcome startAt(int parentFd, std::string_view name, const std::string& path);
     void clear();
 

@@ -64,7 +64,9 @@ private:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
     // What the walker keeps of each open level of the engine.
     struct Frame {
-        SizeAnswer size;   // in mode 2, Zero while nothing found below says otherwise
+        // In mode 2, Zero while nothing found below says otherwise; NotZero, unread, for a
+        // folder with files whose size nothing above waits for.
+        SizeAnswer size;
         std::size_t slot;  // queue_ slot of the folder's entry while its size is undecided
     };
     // Entries wait here, in walk order, behind an entry whose folder's size is undecided.

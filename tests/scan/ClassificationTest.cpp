@@ -33,8 +33,9 @@ const Case kCases[] = {
     // Pre-order: A before B although only C, found last, decides both.
     {{"x:1", "A/B/C/f:1"}, {Lines{}, Lines{}, Lines{"*** R/A", "*** R/A/B"}}},
     {{"x:1", "A/f:1", "A/B/"}, {Lines{"R/A/B"}, Lines{"R/A/B"}, Lines{"R/A/B"}}},
-    // A's size is not needed in mode 2 (nothing above waits for it), B's is: its entry waits.
-    {{"x:1", "A/f:0", "A/B/C/f:1"}, {Lines{}, Lines{}, Lines{"*** R/A/B"}}},
+    // A waits for its size in mode 2: C's files decide it, though B, between them, holds no
+    // entry of its own.
+    {{"x:1", "A/B/f:0", "A/B/C/f:0"}, {Lines{}, Lines{"*** R/A"}, Lines{}}},
     // Mode 2 goes on below a marked folder.
     {{"x:1", "A/B/f:1", "A/C/D/"},
      {Lines{"R/A/C/D"}, Lines{"*** R/A/C"}, Lines{"*** R/A", "R/A/C/D"}}},

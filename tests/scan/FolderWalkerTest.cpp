@@ -139,6 +139,26 @@ TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
     }
 }
 
+// Where the file system marks the end of a listing, the walk, its readers and the size
+// question each list a small folder in one call.
+TEST(FolderWalker, SmallFoldersAreListedInOneCallWhereTheEndIsMarked) {
+    test::TempTree tree({"a/b/f:0", "a/c/", "d/e/g:1", "d/h:0", "k/"});
+    if (!test::endOfListingMarked(tree.root())) {
+        std::printf("the temporary folder's file system marks no end of a listing\n");
+        return;
+    }
+    for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
+        for (int mode = 0; mode <= 2; ++mode) {
+            test::RecordingHost host(mode);
+            FolderWalker walker(host);
+            walker.setThreads(threads, std::chrono::nanoseconds(0));
+            walker.ScanFolder(tree.rootPath(), mode);
+            EXPECT_EQ(walker.counters().directoryReads, walker.counters().opens)
+                << "mode " << mode << ", threads " << threads;
+        }
+    }
+}
+
 // Reading ahead, the size question of mode 1 uses the listings the walk reads anyway: every
 // folder is opened once. (Read when entered, the question opens the folders below again.)
 TEST(FolderWalker, ReadingAheadMode1OpensEachFolderOnce) {

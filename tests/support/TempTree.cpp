@@ -1,5 +1,8 @@
 #include "tests/support/TempTree.h"
 
+#include "fs/DirReader.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
@@ -107,6 +110,22 @@ std::vector<std::string> namesIn(const std::string& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool endOfListingMarked(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    check(fd >= 0, "open " + folder);
+    alignas(dirent64) char buffer[8192];
+    const ssize_t bytes = getdents64(fd, buffer, sizeof buffer);
+    const std::int64_t mark = listingEndMarkOf(fd);
+    close(fd);
+    std::int64_t lastOffset = kNoEndMark;
+    for (ssize_t pos = 0; pos < bytes;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer + pos);
+        lastOffset = entry->d_off;
+        pos += entry->d_reclen;
+    }
+    return mark != kNoEndMark && lastOffset == mark;
 }
 
 int runInChild(const std::function<int()>& body) {

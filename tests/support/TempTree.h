@@ -44,6 +44,10 @@ inline bool exists(const std::string& path) {
 std::string contentOf(const std::string& path);
 std::vector<std::string> namesIn(const std::string& folder);
 
+// Whether the first batch of the listing of `folder`, a small one, ends with its file
+// system's end-of-listing mark (listingEndMarkOf), so that a reader need not ask again.
+bool endOfListingMarked(const std::string& folder);
+
 // The user id of "nobody", which unprivileged children run as.
 constexpr unsigned kNobody = 65534;
 
