@@ -29,27 +29,25 @@ void readFolder(DirReader& reader, int fd, const ListingOptions& options, Folder
     listing.files = 0;
     listing.filesLength = FileLength::Zero;
     listing.fileNames.clear();
-    listing.error = reader.forEach(
-        fd,
-        [&](const DirEntry& entry) {
-            if (entry.isFolder && !keptOut(options, entry.inode)) {
-                subfolders.add(entry.name, entry.inode);
-                return true;
-            }
-            ++listing.files;
-            if (entry.isFolder) {  // kept out: it counts as data
-                if (options.fileLengths && listing.filesLength == FileLength::Zero)
-                    listing.filesLength = FileLength::NotZero;
-                return !(options.stopAtData && options.fileLengths);
-            }
-            if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
-            if (options.fileLengths && listing.filesLength == FileLength::Zero) {
-                listing.filesLength = DirReader::lengthOf(fd, entry.name.data());
-                if (options.stopAtData && listing.filesLength != FileLength::Zero) return false;
-            }
+    const auto visit = [&](const DirEntry& entry) {
+        if (entry.isFolder && !keptOut(options, entry.inode)) {
+            subfolders.add(entry.name, entry.inode);
             return true;
-        },
-        options.endMark);
+        }
+        ++listing.files;
+        if (entry.isFolder) {  // kept out: it counts as data
+            if (options.fileLengths && listing.filesLength == FileLength::Zero)
+                listing.filesLength = FileLength::NotZero;
+            return !(options.stopAtData && options.fileLengths);
+        }
+        if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
+        if (options.fileLengths && listing.filesLength == FileLength::Zero) {
+            listing.filesLength = DirReader::lengthOf(fd, entry.name.data());
+            if (options.stopAtData && listing.filesLength != FileLength::Zero) return false;
+        }
+        return true;
+    };
+    listing.error = reader.forEach(fd, visit, options.endMark);
 }
 
 bool isFolderIn(int parentFd, const char* name) {

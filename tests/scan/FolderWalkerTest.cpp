@@ -118,6 +118,15 @@ TEST(FolderWalker, ChainsLongerThanPathMaxAreWalkedToTheBottomUnderALowDescripto
               0);
 }
 
+// The counters of one walk of `root` in `mode` with `threads` readers, engaged from the start.
+WalkCounters countersOfWalk(const std::string& root, int mode, unsigned threads) {
+    test::RecordingHost host(mode);
+    FolderWalker walker(host);
+    walker.setThreads(threads, std::chrono::nanoseconds(0));
+    walker.ScanFolder(root, mode);
+    return walker.counters();
+}
+
 // A chain with an empty side folder at each level and a 1-byte file at the bottom: sizes are
 // asked at every level, yet each folder is read a bounded number of times.
 TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
@@ -128,13 +137,10 @@ TEST(FolderWalker, FoldersAreReadABoundedNumberOfTimesWhateverTheDepth) {
     tree.add(level + "f:1");
     for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
         for (int mode = 1; mode <= 2; ++mode) {
-            test::RecordingHost host(mode);
-            FolderWalker walker(host);
-            walker.setThreads(threads, std::chrono::nanoseconds(0));
-            walker.ScanFolder(tree.rootPath(), mode);
-            EXPECT_EQ(walker.counters().foldersOpened, kFolders) << "mode " << mode;
-            EXPECT_LE(walker.counters().directoryReads, 6 * kFolders) << "mode " << mode;
-            EXPECT_LE(walker.counters().probeOpens, 2 * kFolders) << "mode " << mode;
+            const WalkCounters counters = countersOfWalk(tree.rootPath(), mode, threads);
+            EXPECT_EQ(counters.foldersOpened, kFolders) << "mode " << mode;
+            EXPECT_LE(counters.directoryReads, 6 * kFolders) << "mode " << mode;
+            EXPECT_LE(counters.probeOpens, 2 * kFolders) << "mode " << mode;
         }
     }
 }
@@ -149,11 +155,8 @@ TEST(FolderWalker, SmallFoldersAreListedInOneCallWhereTheEndIsMarked) {
     }
     for (const unsigned threads : {1u, kDefaultReadAheadThreads}) {
         for (int mode = 0; mode <= 2; ++mode) {
-            test::RecordingHost host(mode);
-            FolderWalker walker(host);
-            walker.setThreads(threads, std::chrono::nanoseconds(0));
-            walker.ScanFolder(tree.rootPath(), mode);
-            EXPECT_EQ(walker.counters().directoryReads, walker.counters().opens)
+            const WalkCounters counters = countersOfWalk(tree.rootPath(), mode, threads);
+            EXPECT_EQ(counters.directoryReads, counters.opens)
                 << "mode " << mode << ", threads " << threads;
         }
     }
