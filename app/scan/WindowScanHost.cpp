@@ -33,15 +33,15 @@ void WindowScanHost::finish() {
     show(true);
 }
 
-void WindowScanHost::show(bool allEntries) {
+void WindowScanHost::show(bool all) {
     if (form_.closed()) return;
     ResultListView& list = *form_.List1;
-    if (list.ListCount() > firstUnshown_ && (allEntries || listDue_.due())) {
+    if (list.ListCount() > firstUnshown_ && (all || listDue_.due())) {
         list.entriesAppended(firstUnshown_);
         firstUnshown_ = list.ListCount();
     }
-    if (captionChanged_)
-        form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
+    if (!captionChanged_ || !(all || captionDue_.due())) return;
+    form_.setWindowTitle("Scanning " + shownPath(caption_) + " for empty folders...");
     captionChanged_ = false;
 }
 
