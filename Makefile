@@ -12,9 +12,11 @@ BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 f
 BENCH_PACKAGES  := hyperfine bfs fd-find libfuse3-dev fuse3 xvfb xauth
 SHOT_PACKAGES   := xvfb xauth
 # What the installed-tree test checks the desktop entry, metainfo, man pages and icons with,
-# the trash's own reader, which the trash tests check the moved folders with, and libfuse3
-# for the benchmark's slow mirror, which is tested too.
-TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base trash-cli libfuse3-dev fuse3
+# the trash's own reader, which the trash tests check the moved folders with, libfuse3
+# for the benchmark's slow mirror, which is tested too, and the X server that the program's
+# end is tested on, where it can hold the clipboard.
+TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base trash-cli libfuse3-dev fuse3 \
+                   xvfb xauth
 DEB_PACKAGES    := dpkg-dev file
 
 .PHONY: all run test install deb bench screenshot deps release format clean

@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Layout.h"
+#include "app/ProgramEnd.h"
 #include "fs/FolderStack.h"
 
 int main(int argc, char** argv) {
@@ -16,5 +17,7 @@ int main(int argc, char** argv) {
     voidbroom::Form1 form;
     if (!form.loaded()) return 1;
     form.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    voidbroom::endAtOnce(code);
+    return code;
 }
