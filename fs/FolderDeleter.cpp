@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "fs/EmptyFileRemoval.h"
 #include "fs/FsError.h"
 #include "fs/Paths.h"
 
@@ -24,29 +25,15 @@ void FolderDeleter::fail(const std::string& reason) const {
     throw FsError(walk_.path(), reason);
 }
 
-void FolderDeleter::deleteFolder(const std::string& folderPath, const DeleteCheck& check,
-                                 bool force) {
+void FolderDeleter::deleteFolder(const FolderPlace& place, const DeleteCheck& check, bool force) {
     rule_ = check.rule;
     walk_.options().grantOwnerRights = force;
-    std::string path = folderPath;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::string name(leafName(path));
-    if (name.empty() || name == "/" || name == "." || name == "..")
-        throw FsError(path, "this folder cannot be deleted");
-    OpenedFolder parent = openFolderPath(parentPathOf(path), FollowLinks::No);
-    if (parent.status != OpenStatus::Opened) {
-        throw FsError(
-            path,
-            parent.status == OpenStatus::Missing
-                ? "it no longer exists (or a folder on its path was replaced by a link)"
-                : "the folder that holds it cannot be opened: " + describeOpenFailure(parent));
-    }
     // The folder itself is not unlocked: nothing changes before it is known to be the one listed.
-    const ChangeWalk folder(walk_, parent.fd.get(), name, path);
+    const ChangeWalk folder(walk_, place.parent.get(), place.name, place.path);
     if (!folder.failure.empty()) fail(folder.failure);
     checkStillListed(check);
     if (check.rule == DeleteRule::EmptyOnly) {
-        if (unlinkat(parent.fd.get(), name.c_str(), AT_REMOVEDIR) == 0) return;
+        if (unlinkat(place.parent.get(), place.name.c_str(), AT_REMOVEDIR) == 0) return;
         fail(errno == ENOTEMPTY || errno == EEXIST ? kNotEmptyAnyMore : std::strerror(errno));
     }
     if (force) grantOwnerRights(walk_.folderFd());
@@ -120,22 +107,25 @@ void FolderDeleter::leave() {
 }
 
 void FolderDeleter::removeFile(int fd, const char* name, const std::string& folder) {
-    if (rule_ == DeleteRule::ZeroLengthOnly) checkRemovable(fd, name, folder);
+    if (rule_ == DeleteRule::ZeroLengthOnly) return removeIfEmpty(fd, name, folder);
     if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
     throw FsError(childPath(folder, name), std::strerror(errno));
 }
 
 // A folder of total size 0 was listed for holding nothing but empty files and folders: a
 // regular file with content in it now was written after the scan, and is not the user's
-// choice to lose. Links, FIFOs, sockets and devices hold no data of their own.
-void FolderDeleter::checkRemovable(int fd, const char* name, const std::string& folder) {
-    struct stat st;
-    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT) return;
-        throw FsError(childPath(folder, name), std::strerror(errno));
+// choice to lose; nor is one that a program still holds open, and may write to yet.
+void FolderDeleter::removeIfEmpty(int fd, const char* name, const std::string& folder) {
+    if (beforeFileRemoved) beforeFileRemoved(childPath(folder, name));
+    EmptyFileOutcome outcome;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string aside =
+            ".voidbroom-" + std::to_string(getpid()) + "-" + std::to_string(++asideCount_);
+        outcome = removeEmptyFile(fd, name, aside);
+        if (outcome.verdict != EmptyFileVerdict::Failed || outcome.error != EEXIST) break;
     }
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
-        throw FsError(childPath(folder, name), "holds data written after the scan");
+    if (outcome.verdict != EmptyFileVerdict::Removed)
+        throw FsError(childPath(folder, name), describe(outcome));
 }
 
 }  // namespace voidbroom

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fs/FolderIdentity.h"
+#include "fs/FolderPlace.h"
 #include "fs/FolderWalk.h"
 
 namespace voidbroom {
@@ -29,9 +30,11 @@ struct DeleteCheck {
 // inside is removed as a link), never enters another file system (a mount point inside makes
 // the deletion fail there, with nothing of the other file system touched), and has no depth
 // limit. Names are read before anything is removed, and folders go after what they hold.
-// Before anything is removed, the folder must still pass its DeleteCheck. Throws FsError
-// naming the path and the reason when the folder cannot be deleted; what was removed before
-// the failure stays removed.
+// Before anything is removed, the folder must still pass its DeleteCheck. A file that may go
+// only while it holds no data goes as what was checked: it is put aside under a private name,
+// checked through a descriptor (the same file, still empty, open in no other program), and
+// only then removed; one that fails is put back. Throws FsError naming the path and the
+// reason when the folder cannot be deleted; what was removed before the failure stays removed.
 class FolderDeleter {
 public:
     FolderDeleter();
@@ -40,8 +43,16 @@ public:
     // tests that change the tree in the middle of a deletion.
     std::function<void(const std::string& path)> beforeEnter;
 
-    // With `force` false, nothing is made writable.
-    void deleteFolder(const std::string& path, const DeleteCheck& check, bool force = true);
+    // Called before each file that may go only while empty is put aside, with its path: a
+    // seam for tests that race a writer against the deletion.
+    std::function<void(const std::string& path)> beforeFileRemoved;
+
+    // Deletes the folder at `place`. With `force` false, nothing is made writable.
+    void deleteFolder(const FolderPlace& place, const DeleteCheck& check, bool force = true);
+    // Deletes the folder at the absolute `path`, on which no folder may be a link.
+    void deleteFolder(const std::string& path, const DeleteCheck& check, bool force = true) {
+        deleteFolder(placeOf(path), check, force);
+    }
 
 private:
     void checkStillListed(const DeleteCheck& check);
@@ -52,13 +63,14 @@ private:
     void leave();
     // Removes the file `name` of the folder `fd`, whose path is `folder`.
     void removeFile(int fd, const char* name, const std::string& folder);
-    // The file may go under the rule; throws when it holds data it may not lose.
-    void checkRemovable(int fd, const char* name, const std::string& folder);
+    // Removes a file that may go only while it holds no data, as what was checked.
+    void removeIfEmpty(int fd, const char* name, const std::string& folder);
     [[noreturn]] void fail(const std::string& reason) const;
 
     FolderWalk walk_;
     std::vector<int> attempts_;  // how often each open level has been emptied
     DeleteRule rule_ = DeleteRule::Everything;
+    unsigned long asideCount_ = 0;  // for the private names files are put aside under
 };
 
 }  // namespace voidbroom

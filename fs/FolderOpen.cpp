@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -80,10 +82,51 @@ int openChild(int parentFd, const char* name, int flags) {
 
 constexpr mode_t kOwnerRights = S_IRUSR | S_IWUSR | S_IXUSR;
 
+constexpr unsigned long kNtfsMagic = 0x5346544e;  // ntfs3 and the old ntfs driver
+
+// A folder of another device than `device` is closed, and stands for another file system.
+int keptOnDevice(int fd, dev_t device) {
+    struct stat st;
+    if (fd < 0 || device == 0 || (fstat(fd, &st) == 0 && st.st_dev == device)) return fd;
+    close(fd);
+    errno = EXDEV;
+    return -1;
+}
+
 }  // namespace
 
-OpenedFolder openChildFolder(int parentFd, const char* name) {
-    return opened(openChild(parentFd, name, kFolderFlags));
+OpenedFolder openChildFolder(int parentFd, const char* name, dev_t device) {
+    return opened(keptOnDevice(openChild(parentFd, name, kFolderFlags), device));
+}
+
+// A file system that can hold subvolumes gives each its own device number without a mount;
+// the known ones are asked about each folder, as is any file system not known to be free of
+// them.
+dev_t boundaryDeviceOf(int fd) {
+    struct statfs fs {};
+    struct stat st;
+    if (fstatfs(fd, &fs) != 0 || fstat(fd, &st) != 0) return 0;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case EXT4_SUPER_MAGIC:  // ext2 and ext3 share it
+        case TMPFS_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case RAMFS_MAGIC:
+        case MSDOS_SUPER_MAGIC:
+        case EXFAT_SUPER_MAGIC:
+        case kNtfsMagic:
+        case F2FS_SUPER_MAGIC:
+        case OVERLAYFS_SUPER_MAGIC:  // its folders all show the overlay's device
+        case FUSE_SUPER_MAGIC:       // the kernel gives every node the connection's device
+        case NFS_SUPER_MAGIC:        // another export below is a mount of its own
+        case SMB2_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case SQUASHFS_MAGIC:
+        case ISOFS_SUPER_MAGIC:
+        case EROFS_SUPER_MAGIC_V1:
+            return 0;
+        default:
+            return st.st_dev;
+    }
 }
 
 bool grantOwnerRights(int fd) {
@@ -95,8 +138,9 @@ bool grantOwnerRights(int fd) {
 
 // A folder its owner may not read cannot be opened for fchmod; an O_PATH descriptor needs no
 // right on it, and the kernel changes the mode of what that descriptor names.
-bool grantOwnerRights(int parentFd, const char* name) {
-    Fd fd(openChild(parentFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+bool grantOwnerRights(int parentFd, const char* name, dev_t device) {
+    Fd fd(keptOnDevice(openChild(parentFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
+                       device));
     struct stat st;
     if (!fd || fstat(fd.get(), &st) != 0) return false;
     if ((st.st_mode & kOwnerRights) == kOwnerRights) return true;
@@ -145,7 +189,7 @@ std::string describeOpenFailure(const OpenOutcome& result) {
             if (result.error == ENOTDIR) return "it is not a folder";
             return "it does not exist";
         case OpenStatus::OtherFileSystem:
-            return "it is the mount point of another file system";
+            return "it is on another file system (a mount point or a subvolume)";
         case OpenStatus::Failed:
             break;
     }

@@ -13,11 +13,16 @@ bool keptOut(const ListingOptions& options, ino_t inode) {
 }
 }  // namespace
 
-OpenOutcome openChild(int parentFd, const char* name, bool grant, Fd& fd) {
-    OpenedFolder child = openChildFolder(parentFd, name);
+void ListingOptions::setFileSystemOf(int fd) {
+    endMark = listingEndMarkOf(fd);
+    device = boundaryDeviceOf(fd);
+}
+
+OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, Fd& fd) {
+    OpenedFolder child = openChildFolder(parentFd, name, device);
     if (grant && child.status == OpenStatus::Failed && child.error == EACCES &&
-        grantOwnerRights(parentFd, name))
-        child = openChildFolder(parentFd, name);
+        grantOwnerRights(parentFd, name, device))
+        child = openChildFolder(parentFd, name, device);
     fd = std::move(child.fd);
     // Before it is read: a folder its owner may not search cannot tell its files' lengths.
     if (grant && fd) grantOwnerRights(fd.get());

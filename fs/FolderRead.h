@@ -23,7 +23,12 @@ struct ListingOptions {
     std::shared_ptr<const std::vector<ino_t>> keepOut = nullptr;
     // The walk's file system's end of a listing (listingEndMarkOf), or kNoEndMark.
     std::int64_t endMark = kNoEndMark;
+    // The device every folder entered must have (boundaryDeviceOf), or 0.
+    dev_t device = 0;
     bool operator==(const ListingOptions&) const = default;
+
+    // Takes the end mark and the device from the file system of the folder open at `fd`.
+    void setFileSystemOf(int fd);
 };
 
 // One folder's listing.
@@ -36,9 +41,10 @@ struct FolderListing {
 };
 
 // Opens the folder `name` in the open folder `parentFd` into `fd` (never through a link,
-// never into another file system); with `grant`, a folder its owner may not enter is opened
-// after granting the owner's rights on it, and its rights are granted before it is read.
-OpenOutcome openChild(int parentFd, const char* name, bool grant, Fd& fd);
+// never into another file system, nor, where `device` is not 0, onto another device); with
+// `grant`, a folder its owner may not enter is opened after granting the owner's rights on
+// it, and its rights are granted before it is read.
+OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, Fd& fd);
 
 // Reads the folder open at `fd` under `options`: its subfolders are appended to
 // `subfolders`, everything else goes to `listing`.

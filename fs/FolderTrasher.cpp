@@ -70,22 +70,19 @@ void FolderTrasher::fail(const std::string& reason) const {
     throw FsError(path_, reason);
 }
 
-TrashedFolder FolderTrasher::moveToTrash(const std::string& folderPath, const DeleteCheck& check) {
-    path_ = folderPath;
-    while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
-    const std::string name(leafName(path_));
-    if (name.empty() || name == "/" || name == "." || name == "..")
-        fail("this folder cannot be moved to the trash");
-    OpenedFolder parent = openFolderPath(parentPathOf(path_), FollowLinks::No);
-    if (!parent.fd)
-        fail("the folder that holds it cannot be opened: " + describeOpenFailure(parent));
-    const ChangeWalk folder(walk_, parent.fd.get(), name, path_);
+TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteCheck& check) {
+    path_ = place.path;
+    const std::string& name = place.name;
+    const int parentFd = place.parent.get();
+    const ChangeWalk folder(walk_, parentFd, name, path_);
     if (!folder.failure.empty()) fail(folder.failure);
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
-    if (!stillListed(parent.fd.get(), name, check)) fail(kChanged);
+    probe_.setFileSystem(walk_.options());
+    if (!stillListed(parentFd, name, check)) fail(kChanged);
 
-    TrashCan can = trashFor(path_, check.folder.device, places_);
-    const std::string info = trashInfoText(can.pathInInfo(path_), std::time(nullptr));
+    std::string realPath;
+    TrashCan can = trashFor(place, check.folder.device, places_, realPath);
+    const std::string info = trashInfoText(can.pathInInfo(realPath), std::time(nullptr));
     for (int attempt = 1; attempt <= kMaxNames; ++attempt) {
         const std::string trashed = trashNameFor(name, attempt);
         const std::string infoName = trashed + ".trashinfo";
@@ -101,12 +98,12 @@ TrashedFolder FolderTrasher::moveToTrash(const std::string& folderPath, const De
             fail("its trash entry cannot be written in " + can.path + ": " + std::strerror(error));
         }
         if (beforeMove) beforeMove();
-        if (!stillListed(parent.fd.get(), name, check)) {
+        if (!stillListed(parentFd, name, check)) {
             dropInfo();
             fail(kChanged);
         }
-        if (renameat2(parent.fd.get(), name.c_str(), can.files.get(), trashed.c_str(),
-                      RENAME_NOREPLACE) != 0) {
+        if (renameat2(parentFd, name.c_str(), can.files.get(), trashed.c_str(), RENAME_NOREPLACE) !=
+            0) {
             const int error = errno;
             dropInfo();
             if (error == EEXIST || error == ENOTEMPTY) continue;
@@ -116,7 +113,7 @@ TrashedFolder FolderTrasher::moveToTrash(const std::string& folderPath, const De
         }
         // Whatever moved must be the folder that passed the checks, and still pass them.
         if (!stillListed(can.files.get(), trashed, check)) {
-            if (renameat2(can.files.get(), trashed.c_str(), parent.fd.get(), name.c_str(),
+            if (renameat2(can.files.get(), trashed.c_str(), parentFd, name.c_str(),
                           RENAME_NOREPLACE) == 0) {
                 dropInfo();
                 fail(kChanged + std::string("; it was left where it was"));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fs/FolderDeleter.h"
+#include "fs/FolderPlace.h"
 #include "fs/FolderWalk.h"
 #include "fs/TrashCan.h"
 #include "fs/ZeroSizeProbe.h"
@@ -30,7 +31,11 @@ public:
     // that change the tree in between.
     std::function<void()> beforeMove;
 
-    TrashedFolder moveToTrash(const std::string& path, const DeleteCheck& check);
+    TrashedFolder moveToTrash(const FolderPlace& place, const DeleteCheck& check);
+    // Moves the folder at the absolute `path`, on which no folder may be a link.
+    TrashedFolder moveToTrash(const std::string& path, const DeleteCheck& check) {
+        return moveToTrash(placeOf(path), check);
+    }
 
 private:
     // Whether the folder open in the walk is still what it was listed for.

@@ -29,19 +29,26 @@ void FolderWalk::clear() {
 }
 
 OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
+    OpenedFolder root = openFolderPath(path, follow);
+    if (root.status == OpenStatus::Opened) return start(std::move(root.fd), path);
+    clear();
+    path_ = path;
+    ++opens_;
+    return root.outcome();
+}
+
+OpenOutcome FolderWalk::start(Fd folder, const std::string& path) {
     clear();
     path_ = path;
     taken_.clear();
     ++opens_;
     const auto started = std::chrono::steady_clock::now();
-    OpenedFolder root = openFolderPath(path, follow);
-    if (root.status != OpenStatus::Opened) return root.outcome();
-    current_ = std::move(root.fd);
-    options_.endMark = listingEndMarkOf(current_.get());
+    current_ = std::move(folder);
+    options_.setFileSystemOf(current_.get());
     prepareReadAhead(current_.get());
     read();
     notePace(std::chrono::steady_clock::now() - started);
-    return root.outcome();
+    return {OpenStatus::Opened, 0};
 }
 
 // The readers for a walk from the folder `folderFd`: as many as were asked for, or as suit
@@ -152,7 +159,8 @@ OpenOutcome FolderWalk::enterAgain() {
 OpenOutcome FolderWalk::open(int parentFd, bool grant) {
     ++opens_;
     const auto started = std::chrono::steady_clock::now();
-    const OpenOutcome outcome = openChild(parentFd, taken_.c_str(), grant, current_);
+    const OpenOutcome outcome =
+        openChild(parentFd, taken_.c_str(), grant, options_.device, current_);
     if (outcome.opened()) read();
     notePace(std::chrono::steady_clock::now() - started);
     return outcome;
@@ -237,6 +245,7 @@ std::size_t FolderWalk::opensAhead() const {
 ChangeWalk::ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name,
                        const std::string& path)
     : walk_(walk) {
+    walk_.options().setFileSystemOf(parentFd);
     const OpenOutcome folder = walk_.startAt(parentFd, name, path);
     if (!folder.opened())
         failure = folder.status == OpenStatus::Missing && folder.error == ENOENT

@@ -51,6 +51,8 @@ public:
 
     // Starts at the folder at `path` and reads it.
     OpenOutcome start(const std::string& path, FollowLinks follow);
+    // Starts at the open folder `folder`, whose path is `path`, and reads it.
+    OpenOutcome start(Fd folder, const std::string& path);
     // Starts at the folder `name` of the open folder `parentFd`, which the caller keeps open
     // for the walk; `path` is the folder's path, for messages. The options hold as they are,
     // the end-of-listing mark included: its caller sets the mark of `parentFd`'s file system,
@@ -154,7 +156,8 @@ private:
 };
 
 // For a change to one folder (a deletion, a move to the trash): the walk of that folder,
-// started at `name` in `parentFd` and cleared when the change is over. `failure` says why
+// started at `name` in `parentFd`, on the file system of `parentFd`, and cleared when the
+// change is over. `failure` says why
 // the folder could not be opened, and is empty when it was.
 class ChangeWalk {
 public:

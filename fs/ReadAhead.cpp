@@ -149,7 +149,8 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
     const ReadClock clock;
     ++opens_;
     const char* name = group.names.c_str(i);
-    folder.outcome = openChild(group.fd.get(), name, options_.grantOwnerRights, folder.fd);
+    folder.outcome =
+        openChild(group.fd.get(), name, options_.grantOwnerRights, options_.device, folder.fd);
     if (!folder.outcome.opened()) {
         folder.seenAsFolder = isFolderIn(group.fd.get(), name);
         folder.took = clock.took();

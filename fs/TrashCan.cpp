@@ -11,6 +11,7 @@
 
 #include "fs/DirReader.h"
 #include "fs/FolderOpen.h"
+#include "fs/FolderPlace.h"
 #include "fs/FsError.h"
 #include "fs/Paths.h"
 
@@ -24,26 +25,6 @@ struct Refusal {
 std::string trimmed(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
-}
-
-// The device of `path`, or of the nearest folder above it that exists.
-dev_t deviceOfNearest(std::string path) {
-    struct stat st;
-    while (stat(path.c_str(), &st) != 0 && path != "/") path = parentPathOf(path);
-    return st.st_dev;
-}
-
-// The highest folder on the path of `folderPath` that is still on `device`: the top folder
-// of the drive, as the path names it.
-std::string topFolderOf(const std::string& folderPath, dev_t device) {
-    std::string top = trimmed(folderPath);
-    struct stat st;
-    while (top != "/") {
-        const std::string parent = parentPathOf(top);
-        if (stat(parent.c_str(), &st) != 0 || st.st_dev != device) break;
-        top = parent;
-    }
-    return top;
 }
 
 // The folder `name` in `parentFd`, made with mode 0700 when missing; never a link.
@@ -103,11 +84,17 @@ bool sharedTrash(TrashCan& can, int topFd, dev_t device, const TrashPlaces& plac
     }
 }
 
-TrashCan driveTrash(const std::string& folderPath, dev_t device, const TrashPlaces& places) {
-    TrashCan can{"", topFolderOf(folderPath, device), {}, {}, {}};
-    OpenedFolder top = openFolderPath(can.topdir, FollowLinks::Yes);
-    if (!top.fd)
-        throw Refusal{"its drive's top folder " + can.topdir + ": " + describeOpenFailure(top)};
+// The trash at the top of the folder's mount, where the trash's readers look for it; none
+// for a folder in a subvolume, whose top is no mount's.
+TrashCan driveTrash(int parentFd, dev_t device, const TrashPlaces& places) {
+    FileSystemTop top = fileSystemTopOf(parentFd);
+    struct stat st;
+    if (!top.mountTop || fstat(top.fd.get(), &st) != 0 || st.st_dev != device)
+        throw Refusal{
+            "it is not on the home folder's file system, and the top of its own (a "
+            "subvolume's top is none) cannot be found"};
+    TrashCan can{"", realPathOf(top.fd.get()), {}, {}, {}};
+    if (can.topdir.empty()) throw Refusal{"the path of its drive's top folder cannot be told"};
     if (sharedTrash(can, top.fd.get(), device, places)) return can;
     const std::string own = ".Trash-" + std::to_string(places.uid);
     can.path = childPath(can.topdir, own);
@@ -135,35 +122,39 @@ TrashPlaces TrashPlaces::ofThisUser() {
     return places;
 }
 
-std::string TrashCan::pathInInfo(const std::string& folderPath) const {
-    const std::string path = trimmed(folderPath);
-    if (topdir.empty()) return path;
-    if (topdir == "/") return path.substr(1);
-    return path.substr(topdir.size() + 1);
+std::string TrashCan::pathInInfo(const std::string& realPath) const {
+    if (topdir.empty()) return realPath;
+    if (topdir == "/") return realPath.substr(1);
+    return realPath.substr(topdir.size() + 1);
 }
 
-TrashCan trashFor(const std::string& folderPath, dev_t device, const TrashPlaces& places) {
+TrashCan trashFor(const FolderPlace& place, dev_t device, const TrashPlaces& places,
+                  std::string& realPath) {
     try {
+        const std::string parent = realPathOf(place.parent.get());
+        if (parent.empty()) throw Refusal{"its absolute path cannot be told"};
+        realPath = childPath(parent, place.name);
         if (!places.homeTrash.empty() && places.homeTrash[0] == '/' &&
             deviceOfNearest(places.homeTrash) == device)
             return homeTrash(places, device);
-        return driveTrash(folderPath, device, places);
+        TrashCan can = driveTrash(place.parent.get(), device, places);
+        if (!realPath.starts_with(can.topdir == "/" ? "/" : can.topdir + "/"))
+            throw Refusal{"it is not below its drive's top folder " + can.topdir};
+        return can;
     } catch (const Refusal& refusal) {
-        throw FsError(
-            trimmed(folderPath),
-            "no trash can be used on its drive, so it stays where it is: " + refusal.reason);
+        throw FsError(place.path, "no trash can be used on its drive, so it stays where it is: " +
+                                      refusal.reason);
     }
 }
 
-std::shared_ptr<const std::vector<ino_t>> trashFoldersOf(const std::string& rootPath, int rootFd,
-                                                         const TrashPlaces& places) {
+std::shared_ptr<const std::vector<ino_t>> trashFoldersOf(int rootFd, const TrashPlaces& places) {
     auto inodes = std::make_shared<std::vector<ino_t>>();
     struct stat root, st;
     if (fstat(rootFd, &root) != 0) return inodes;
     if (!places.homeTrash.empty() && stat(places.homeTrash.c_str(), &st) == 0 &&
         S_ISDIR(st.st_mode) && st.st_dev == root.st_dev)
         inodes->push_back(st.st_ino);
-    OpenedFolder top = openFolderPath(topFolderOf(rootPath, root.st_dev), FollowLinks::Yes);
+    const FileSystemTop top = fileSystemTopOf(rootFd);
     if (!top.fd) return inodes;
     DirReader reader;
     reader.forEach(top.fd.get(), [&](const DirEntry& entry) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fs/Fd.h"
+#include "fs/FolderPlace.h"
 
 namespace voidbroom {
 
@@ -26,21 +27,22 @@ struct TrashCan {
     std::string topdir;  // the drive's top folder for a drive's trash; "" for the home trash
     Fd folder, files, info;
 
-    // What the info file's Path= says for `folderPath`: the path itself in the home trash,
-    // the path below the drive's top folder in a drive's trash.
-    std::string pathInInfo(const std::string& folderPath) const;
+    // What the info file's Path= says for the folder at the absolute `realPath`: the path
+    // itself in the home trash, the path below the drive's top folder in a drive's trash.
+    std::string pathInInfo(const std::string& realPath) const;
 };
 
-// The trash for the folder at `folderPath`, on file system `device`: the home trash when it is
-// on the same file system, else the drive's own ($topdir/.Trash/$uid where $topdir/.Trash is a
-// real sticky folder, else $topdir/.Trash-$uid), made when missing. Throws FsError naming
-// `folderPath` and saying why when no trash on that file system can be used.
-TrashCan trashFor(const std::string& folderPath, dev_t device, const TrashPlaces& places);
+// The trash for the folder at `place`, on file system `device`: the home trash when it is on
+// the same file system, else the one at the top of the folder's mount ($topdir/.Trash/$uid
+// where $topdir/.Trash is a real sticky folder, else $topdir/.Trash-$uid), made when missing;
+// no other, since the trash's readers look nowhere else. Sets `realPath` to the folder's
+// absolute path. Throws FsError naming the folder and saying why when no trash can be used.
+TrashCan trashFor(const FolderPlace& place, dev_t device, const TrashPlaces& places,
+                  std::string& realPath);
 
-// The inodes of the trash folders on the file system of the scan root `rootPath`, open at
-// `rootFd`: the home trash and the drive's .Trash and .Trash-* folders at its top. A scan
-// counts them as content and does not enter them.
-std::shared_ptr<const std::vector<ino_t>> trashFoldersOf(const std::string& rootPath, int rootFd,
-                                                         const TrashPlaces& places);
+// The inodes of the trash folders on the file system of the walk's root, open at `rootFd`:
+// the home trash and the .Trash and .Trash-* folders at the file system's top. A scan counts
+// them as content and does not enter them.
+std::shared_ptr<const std::vector<ino_t>> trashFoldersOf(int rootFd, const TrashPlaces& places);
 
 }  // namespace voidbroom

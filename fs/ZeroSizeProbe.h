@@ -48,8 +48,12 @@ public:
     void keepOut(std::shared_ptr<const std::vector<ino_t>> folders) {
         walk_.options().keepOut = std::move(folders);
     }
-    // The asking walk's file system's end of a listing (see ListingOptions::endMark).
-    void setEndMark(std::int64_t mark) { walk_.options().endMark = mark; }
+    // What the asking walk knows of its file system: its end of a listing and the device its
+    // folders have (see ListingOptions).
+    void setFileSystem(const ListingOptions& of) {
+        walk_.options().endMark = of.endMark;
+        walk_.options().device = of.device;
+    }
 
     // Reader threads for the questions it walks itself, engaged as a walk's are (see
     // FolderWalk::setThreads): below a folder the asking walk read without reading ahead.

@@ -1,5 +1,7 @@
 #include "results/SelectedFolders.h"
 
+#include <optional>
+
 #include "fs/FsError.h"
 
 namespace voidbroom {
@@ -16,19 +18,29 @@ DeleteCheck deleteCheckFor(const ResultEntry& entry) {
     return {entry.folder, DeleteRule::Everything};
 }
 
+namespace {
+// Runs `action` on the entry's folder; the failure, when it was not handled. A failure below
+// the folder names the path where it happened.
+std::optional<FolderFailure> tryAction(const ResultEntry& entry, const FolderAction& action) {
+    try {
+        action(entry);
+    } catch (const FsError& error) {
+        std::string_view path = entry.path;
+        while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+        return FolderFailure{entry.path, error.path() == path ? error.reason() : error.what()};
+    }
+    return std::nullopt;
+}
+}  // namespace
+
 std::vector<FolderFailure> handleSelectedLastFirst(ResultList& list, const FolderAction& action,
                                                    const std::function<void()>& afterRemoval,
                                                    bool stopAtFirstFailure) {
     std::vector<FolderFailure> failures;
     for (std::size_t i = list.count(); i-- > 0;) {
         if (!list.selected(i)) continue;
-        const ResultEntry& entry = list.at(i);
-        try {
-            action(entry);
-        } catch (const FsError& error) {
-            // A failure below the folder names the path where it happened.
-            failures.push_back(
-                {entry.path, error.path() == entry.path ? error.reason() : error.what()});
+        if (auto failure = tryAction(list.at(i), action)) {
+            failures.push_back(std::move(*failure));
             if (stopAtFirstFailure) break;
             continue;
         }
@@ -36,6 +48,14 @@ std::vector<FolderFailure> handleSelectedLastFirst(ResultList& list, const Folde
         if (afterRemoval) afterRemoval();
     }
     return failures;
+}
+
+void handleAllLastFirst(const std::vector<ResultEntry>& entries, const FolderAction& action,
+                        const EntryOutcomeSink& told) {
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        const std::optional<FolderFailure> failure = tryAction(entries[i], action);
+        if (!told(entries[i], failure ? &*failure : nullptr)) return;
+    }
 }
 
 }  // namespace voidbroom

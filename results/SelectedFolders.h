@@ -34,4 +34,14 @@ std::vector<FolderFailure> handleSelectedLastFirst(ResultList& list, const Folde
                                                    const std::function<void()>& afterRemoval,
                                                    bool stopAtFirstFailure);
 
+// Told of each entry as its folder was handled (`failure` null) or not; false stops the run.
+using EntryOutcomeSink =
+    std::function<bool(const ResultEntry& entry, const FolderFailure* failure)>;
+
+// Runs `action` on the folder of every entry, from the last to the first (so that the folders
+// inside a folder go before it), and tells `told` of each at once. Unlike the window's
+// command, it goes on after a failure.
+void handleAllLastFirst(const std::vector<ResultEntry>& entries, const FolderAction& action,
+                        const EntryOutcomeSink& told);
+
 }  // namespace voidbroom

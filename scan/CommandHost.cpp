@@ -2,8 +2,9 @@
 
 namespace voidbroom {
 
-CommandHost::CommandHost(CommandOutput& output, ProgressLine* progress, bool keepEntries)
-    : output_(output), progress_(progress), keepEntries_(keepEntries) {}
+CommandHost::CommandHost(CommandOutput& output, ProgressLine* progress, bool keepEntries,
+                         const volatile std::sig_atomic_t* interrupted)
+    : output_(output), progress_(progress), keepEntries_(keepEntries), interrupted_(interrupted) {}
 
 void CommandHost::addEntry(const ResultEntry& entry) {
     if (progress_) progress_->entryFound();

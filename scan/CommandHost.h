@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,11 +16,14 @@ namespace voidbroom {
 // it ends the walk once the output cannot be written any more.
 class CommandHost : public ScanHost {
 public:
-    // `progress` may be null; both must outlive the host.
-    CommandHost(CommandOutput& output, ProgressLine* progress, bool keepEntries);
+    // `progress` and `interrupted` may be null; all must outlive the host.
+    CommandHost(CommandOutput& output, ProgressLine* progress, bool keepEntries,
+                const volatile std::sig_atomic_t* interrupted);
 
     void yield() override {}
-    bool stopRequested() override { return output_.failed(); }
+    bool stopRequested() override {
+        return output_.failed() || (interrupted_ && *interrupted_ != 0);
+    }
     void showFolder(const std::string& path) override {
         if (progress_) progress_->folderVisited(path);
     }
@@ -32,6 +36,7 @@ private:
     CommandOutput& output_;
     ProgressLine* progress_;
     bool keepEntries_;
+    const volatile std::sig_atomic_t* interrupted_;
     std::vector<ResultEntry> kept_;
 };
 

@@ -3,22 +3,36 @@
 #include <cerrno>
 #include <cstring>
 
+#include <unistd.h>
+
+#include "scan/TerminalText.h"
+
 namespace voidbroom {
 
 CommandOutput::CommandOutput(std::FILE* out, std::FILE* err, OutputFormat format,
                              ProgressLine* progress)
-    : out_(out), err_(err), format_(format), progress_(progress) {}
+    : out_(out),
+      err_(err),
+      format_(format),
+      progress_(progress),
+      escaped_(format == OutputFormat::Lines && isatty(fileno(out)) == 1) {}
 
 void CommandOutput::entry(const ResultEntry& entry) {
     if (progress_) progress_->beforeOutput();
     text_.clear();
-    appendEntry(text_, entry, format_);
+    if (escaped_) {
+        text_ = terminalSafe(entryText(entry));
+        text_ += '\n';
+    } else {
+        appendEntry(text_, entry, format_);
+    }
     std::fwrite(text_.data(), 1, text_.size(), out_);
 }
 
 void CommandOutput::message(const std::string& text) {
     if (progress_) progress_->erase();
-    std::fprintf(err_, "voidbroom-scan: %s\n", text.c_str());
+    const std::string line = "voidbroom-scan: " + terminalSafe(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), err_);
 }
 
 bool CommandOutput::flush() {

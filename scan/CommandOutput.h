@@ -11,7 +11,8 @@ namespace voidbroom {
 
 // Where voidbroom-scan writes: entries to the output in the chosen format, messages to the
 // error output with the program's name in front. Both erase the progress line first where
-// it would mix with them.
+// it would mix with them. Messages are always terminal-safe (terminalSafe), and so are
+// entries written as lines to a terminal; anything else is written byte for byte.
 class CommandOutput {
 public:
     // `progress` may be null (no progress line); it must outlive this object.
@@ -24,8 +25,6 @@ public:
     // Writes out what is buffered; false, with a message, when the output cannot be written.
     bool flush();
 
-    std::FILE* errorStream() const { return err_; }
-
 private:
     std::FILE* out_;
     std::FILE* err_;
@@ -33,6 +32,7 @@ private:
     ProgressLine* progress_;
     std::string text_;  // reused for every entry
     bool failureTold_ = false;
+    bool escaped_;  // entries go to a terminal as lines
 };
 
 }  // namespace voidbroom

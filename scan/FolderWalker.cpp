@@ -1,5 +1,7 @@
 #include "scan/FolderWalker.h"
 
+#include <cerrno>
+
 namespace voidbroom {
 namespace {
 SizeAnswer sizeAnswerOf(FileLength length) {
@@ -29,6 +31,18 @@ WalkCounters FolderWalker::counters() const {
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
+    return walkFrom(openFolderPath(rootPath, FollowLinks::Yes), rootPath, scanMode);
+}
+
+WalkResult FolderWalker::ScanFolder(const WalkRoot& root, int scanMode) {
+    OpenedFolder folder;
+    folder.fd.reset(reopenFolder(root.fd.get()));
+    folder.status = folder.fd ? OpenStatus::Opened : OpenStatus::Failed;
+    folder.error = folder.fd ? 0 : errno;
+    return walkFrom(std::move(folder), root.path, scanMode);
+}
+
+WalkResult FolderWalker::walkFrom(OpenedFolder root, const std::string& rootPath, int scanMode) {
     mode_ = scanMode;
     frames_.clear();
     queue_.clear();
@@ -38,13 +52,13 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
     walk_.options().fileLengths = mode_ != 0;  // what readers ahead read, for any folder
     host_.yield();
     if (host_.stopRequested()) return {};
-    keepTrashesOut(rootPath);
-    const OpenOutcome root = walk_.start(rootPath, FollowLinks::Yes);
     if (root.status == OpenStatus::Missing)
         return {WalkResult::Status::RootMissing, describeOpenFailure(root)};
     host_.showFolder(rootPath);
-    if (!root.opened()) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
-    probe_.setEndMark(walk_.options().endMark);
+    if (!root.fd) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
+    keepTrashesOut(root.fd.get());
+    walk_.start(std::move(root.fd), rootPath);
+    probe_.setFileSystem(walk_.options());
     examine(std::nullopt);
     while (!walk_.done()) {
         if (walk_.take())
@@ -58,9 +72,8 @@ WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
 
 // The trashes on the root's file system count as content: the folders in them were put
 // there by the user, and are not listed again.
-void FolderWalker::keepTrashesOut(const std::string& rootPath) {
-    OpenedFolder root = openFolderPath(rootPath, FollowLinks::Yes);
-    auto trashes = root.fd ? trashFoldersOf(rootPath, root.fd.get(), places_) : nullptr;
+void FolderWalker::keepTrashesOut(int rootFd) {
+    auto trashes = trashFoldersOf(rootFd, places_);
     probe_.keepOut(trashes);
     walk_.options().keepOut = std::move(trashes);
 }

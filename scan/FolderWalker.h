@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/FolderPlace.h"
 #include "fs/FolderWalk.h"
 #include "fs/TrashCan.h"
 #include "fs/ZeroSizeProbe.h"
@@ -46,6 +47,8 @@ public:
     // Walks the folder at `rootPath` (a root path, ending in "/") and everything below it,
     // listing folders as mode `scanMode` (0, 1 or 2) says.
     WalkResult ScanFolder(const std::string& rootPath, int scanMode);
+    // Walks the folder `root`, opened already; its path is `root.path`.
+    WalkResult ScanFolder(const WalkRoot& root, int scanMode);
     // Reader threads that read folders ahead of the walk (1: none); the entries, their order,
     // the captions and the yields are the same for every count on a tree that does not change.
     // The readers are engaged while folders are slow to read (see FolderWalk::setThreads).
@@ -90,7 +93,8 @@ private:
     std::size_t hold(ResultEntry entry);
     void settle(std::size_t slot, bool keep);
 
-    void keepTrashesOut(const std::string& rootPath);
+    WalkResult walkFrom(OpenedFolder root, const std::string& rootPath, int scanMode);
+    void keepTrashesOut(int rootFd);
 
     ScanHost& host_;
     TrashPlaces places_ = TrashPlaces::ofThisUser();

@@ -48,14 +48,14 @@ public:
         : options_(options),
           progress_(progressFor(options, out, err)),
           output_(out, err, options.format, progress_ ? &*progress_ : nullptr),
-          host_(output_, progress_ ? &*progress_ : nullptr, options.deleteFolders),
-          walker_(host_, static_cast<unsigned>(options.threads)),
-          treatment_(options.trashFolders ? trashingWith(trasher_) : deletionWith(deleter_)) {}
+          host_(output_, progress_ ? &*progress_ : nullptr, options.deleteFolders,
+                options.interrupted),
+          walker_(host_, static_cast<unsigned>(options.threads)) {}
 
     int run() {
         // Once the output is broken, nothing more is walked or deleted.
         for (const std::string& folder : options_.folders) {
-            if (output_.failed()) break;
+            if (output_.failed() || host_.stopRequested()) break;
             scan(folder);
         }
         if (progress_) progress_->erase();
@@ -71,28 +71,51 @@ private:
         return ProgressLine(err, isatty(fileno(out)) == 1 ? out : nullptr);
     }
 
+    // The FOLDER is opened once, as the shell would open it; the walk and every change
+    // below it start from that one descriptor.
     void scan(const std::string& folder) {
-        const WalkResult result = walker_.ScanFolder(rootPathOf(folder), options_.mode);
+        WalkRoot root;
+        int error = 0;
+        const OpenStatus opened = WalkRoot::open(folder, root, error);
+        const WalkResult result = opened == OpenStatus::Opened
+                                      ? walker_.ScanFolder(root, options_.mode)
+                                      : WalkResult{WalkResult::Status::RootFailed,
+                                                   describeOpenFailure(OpenOutcome{opened, error})};
         if (!result.done()) {
             output_.message("cannot open folder '" + folder + "': " + result.reason);
             folderMissing_ = true;
             return;
         }
+        if (host_.stopRequested()) return;  // a walk cut short deletes nothing
         if (options_.afterWalk) options_.afterWalk(folder);
-        if (options_.deleteFolders) treatListed();
+        if (options_.deleteFolders) treatListed(root);
     }
 
-    // Treats the folders of the entries just found, then prints those that were handled.
-    void treatListed() {
+    // Treats the folders of the entries just found, the last first, and prints each as it
+    // goes, so that what was printed is what was done however the run ends.
+    void treatListed(const WalkRoot& root) {
         if (progress_) progress_->erase();
-        const TreatmentOutcome outcome = treatAll(host_.takeEntries(), treatment_);
-        for (const FolderFailure& failure : outcome.failures)
-            output_.message("cannot " + treatment_.verb + " '" + failure.path +
-                            "': " + failure.reason);
-        for (const ResultEntry& entry : outcome.handled) output_.entry(entry);
-        if (!outcome.failures.empty()) incomplete_ = true;
-        // What was deleted must be told before the next FOLDER's folders are.
-        if (!output_.flush()) incomplete_ = true;
+        FolderDeleter deleter;
+        FolderTrasher trasher;
+        const FolderTreatment treatment =
+            options_.trashFolders ? trashingWith(trasher, root) : deletionWith(deleter, root);
+        handleAllLastFirst(
+            host_.takeEntries(), treatment.apply,
+            [&](const ResultEntry& entry, const FolderFailure* failure) {
+                if (entry.path == root.path)
+                    output_.message("'" + entry.path + "' stays: a FOLDER given is never removed");
+                else if (failure)
+                    tellFailure(treatment.verb, *failure);
+                else
+                    output_.entry(entry);
+                if (!output_.flush()) incomplete_ = true;
+                return !output_.failed() && !host_.stopRequested();
+            });
+    }
+
+    void tellFailure(const std::string& verb, const FolderFailure& failure) {
+        output_.message("cannot " + verb + " '" + failure.path + "': " + failure.reason);
+        incomplete_ = true;
     }
 
     const ScanOptions& options_;
@@ -100,9 +123,6 @@ private:
     CommandOutput output_;
     CommandHost host_;
     FolderWalker walker_;
-    FolderDeleter deleter_;
-    FolderTrasher trasher_;
-    FolderTreatment treatment_;
     bool folderMissing_ = false;
     bool incomplete_ = false;
 };
@@ -113,8 +133,10 @@ int runScan(const ScanOptions& options, std::FILE* out, std::FILE* err) {
     return ScanRun(options, out, err).run();
 }
 
-int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    const CommandLine line = parseCommandLine(argc, argv);
+int runScanCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
+                   const volatile std::sig_atomic_t* interrupted) {
+    CommandLine line = parseCommandLine(argc, argv);
+    line.options.interrupted = interrupted;
     switch (line.request) {
         case CommandLine::Request::Bad:
             std::fprintf(err, "voidbroom-scan: %s\n", line.error.c_str());

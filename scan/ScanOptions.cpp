@@ -59,16 +59,16 @@ CommandLine bad(std::string error) {
 }
 
 // Takes one option that needs no value; false when `arg` is none of them.
-bool takeFlag(std::string_view arg, ScanOptions& options, bool& nulls, bool& json) {
+bool takeFlag(std::string_view arg, ScanOptions& options, bool& nulls, bool& json, bool& deletes,
+              bool& trashes) {
     if (arg == "-0" || arg == "--null") {
         nulls = true;
     } else if (arg == "--json") {
         json = true;
     } else if (arg == "--delete") {
-        options.deleteFolders = true;
+        deletes = true;
     } else if (arg == "--trash") {
-        options.deleteFolders = true;
-        options.trashFolders = true;
+        trashes = true;
     } else if (arg == "--stats") {
         options.stats = true;
     } else if (arg == "--progress") {
@@ -87,7 +87,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     ScanOptions& options = line.options;
     ArgumentReader args(argc, argv);
-    bool operandsOnly = false, nulls = false, json = false;
+    bool operandsOnly = false, nulls = false, json = false, deletes = false, trashes = false;
     while (args.more()) {
         const std::string_view arg = args.take();
         if (operandsOnly || arg.size() < 2 || arg[0] != '-') {
@@ -102,7 +102,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             line.request =
                 arg == "--help" ? CommandLine::Request::Help : CommandLine::Request::Version;
             return line;
-        } else if (takeFlag(arg, options, nulls, json)) {
+        } else if (takeFlag(arg, options, nulls, json, deletes, trashes)) {
         } else if (args.withValue(arg, "--mode", value, missing)) {
             if (missing) return bad("option '--mode' needs a value: 0, 1 or 2");
             const auto mode = parseMode(value);
@@ -119,6 +119,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         }
     }
     if (nulls && json) return bad("options '--json' and '-0' cannot be used together");
+    if (deletes && trashes)
+        return bad("options '--delete' and '--trash' cannot be used together: choose one");
+    options.deleteFolders = deletes || trashes;
+    options.trashFolders = trashes;
     if (options.folders.empty()) return bad("no FOLDER given (see --help)");
     if (json) options.format = OutputFormat::JsonLines;
     if (nulls) options.format = OutputFormat::Null;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ struct ScanOptions {
     // Called after the walk of each FOLDER and before its folders are deleted: a seam for
     // tests that change the tree in between.
     std::function<void(const std::string& folder)> afterWalk;
+    // Set (by a signal handler) when the run is to end: the walk stops at its next folder and
+    // the deletion after the folder it is at.
+    const volatile std::sig_atomic_t* interrupted = nullptr;
 };
 
 // A command line as read: options to run with, a request for the help or the version, or

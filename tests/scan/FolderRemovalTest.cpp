@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "fs/FsError.h"
 #include "tests/support/CommandRun.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
@@ -19,50 +18,42 @@ namespace {
 
 using test::Lines;
 
-ResultEntry entryAt(const std::string& path) {
-    return {EntryKind::Empty, path, {}};
-}
-
-// The last entry first, going on after a failure; what was handled comes back in list order.
-TEST(FolderRemoval, TreatsTheLastEntryFirstAndGoesOnAfterAFailure) {
-    std::vector<std::string> calls;
-    const FolderTreatment treatment{"touch", [&](const ResultEntry& entry) {
-                                        calls.push_back(entry.path);
-                                        if (entry.path == "/c") throw FsError("/c", "it is busy");
-                                        if (entry.path == "/e")
-                                            throw FsError("/e/inner", "no right to remove it");
-                                    }};
-    const TreatmentOutcome outcome = treatAll(
-        {entryAt("/a"), entryAt("/a/b"), entryAt("/c"), entryAt("/d"), entryAt("/e")}, treatment);
-    EXPECT_EQ(calls, (std::vector<std::string>{"/e", "/d", "/c", "/a/b", "/a"}));
-    std::vector<std::string> handled;
-    for (const ResultEntry& entry : outcome.handled) handled.push_back(entry.path);
-    EXPECT_EQ(handled, (std::vector<std::string>{"/a", "/a/b", "/d"}));
-    ASSERT_EQ(outcome.failures.size(), 2u);
-    EXPECT_EQ(outcome.failures[0].path, "/e");
-    EXPECT_EQ(outcome.failures[0].reason, "/e/inner: no right to remove it");
-    EXPECT_EQ(outcome.failures[1].path, "/c");
-    EXPECT_EQ(outcome.failures[1].reason, "it is busy");
-}
-
-// A FOLDER that was itself listed is named as listed, with its final "/", and the reason
-// alone.
-TEST(FolderRemoval, ARootEntryThatFailsIsNamedAsListed) {
-    test::TempTree tree;
-    const test::Outcome outcome = test::runCommand({"--delete", tree.root()}, nullptr,
-                                                   [&](const std::string&) { tree.add("late:1"); });
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.out, "");
-    EXPECT_TRUE(outcome.err.starts_with("voidbroom-scan: cannot delete '" + tree.rootPath() +
-                                        "': it is not empty any more"))
-        << outcome.err;
-    EXPECT_TRUE(test::exists(tree.path("late")));
+// The FOLDER given is walked as a drive's root, and a drive's root is never removed: listed
+// as it may be, it stays, the run says so and goes on, and what is below it still goes.
+TEST(FolderRemoval, TheFolderGivenStaysWhateverItIsListedFor) {
+    struct Case {
+        std::vector<std::string> tree;
+        std::vector<std::string> args;
+        std::string removed;  // what goes below the root
+    };
+    const Case cases[] = {
+        {{}, {"--delete"}, ""},
+        {{"z:0", "e/", "d/y:0"}, {"--delete", "--mode", "1"}, ""},
+        {{"z:0", "e/"}, {"--trash", "--mode=1"}, ""},
+        {{"a/f:1", "b/"}, {"--delete", "--mode", "2"}, "b"},
+    };
+    for (const Case& c : cases) {
+        test::TempTree tree(c.tree), data;
+        setenv("XDG_DATA_HOME", data.root().c_str(), 1);
+        std::vector<std::string> args = c.args;
+        args.push_back(tree.root());
+        const test::Outcome outcome = test::runCommand(args);
+        unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(outcome.err, "voidbroom-scan: '" + tree.rootPath() +
+                                   "' stays: a FOLDER given is never removed\n");
+        EXPECT_EQ(outcome.out, c.removed.empty() ? "" : tree.path(c.removed) + "\n");
+        for (const std::string& item : c.tree) {
+            const std::string path = tree.path(item.substr(0, item.find_first_of(":/")));
+            EXPECT_EQ(test::exists(path), c.removed.empty() || !path.ends_with(c.removed)) << path;
+        }
+    }
 }
 
 // Between the walk and the deletion, one listed folder gets a file, one is swapped for a
 // link, and the content of a zero-size one gets data: all three stay and are told, the
-// others go, and only what went is printed, in walk order. The same with --trash, where what
-// went is in the trash, and a scan afterwards does not list it there.
+// others go, and only what went is printed, the last first, as it went. The same with --trash,
+// where what went is in the trash, and a scan afterwards does not list it there.
 TEST(FolderRemoval, WhatChangedSinceTheWalkStaysAndTheRestGoes) {
     for (const std::string how : {"delete", "trash"}) {
         test::TempTree tree({"keep:1", "empty/", "nest/inner/", "filled/", "swapped/", "zero/z:0",
@@ -86,12 +77,12 @@ TEST(FolderRemoval, WhatChangedSinceTheWalkStaysAndTheRestGoes) {
         unsetenv("XDG_DATA_HOME");
         EXPECT_EQ(outcome.status, 1);
 
-        std::string printed;
+        std::string printed;  // the last entry first, as they went
         for (const std::string& entry : walked.entries) {
             const std::string path = entry.substr(entry.starts_with("*** ") ? 4 : 0);
             const bool kept = path == tree.path("filled") || path == tree.path("swapped") ||
                               path == tree.path("zero");
-            if (!kept) printed += entry + "\n";
+            if (!kept) printed.insert(0, entry + "\n");
             EXPECT_EQ(test::exists(path), kept) << path;
             if (how == "trash" && !kept) {
                 EXPECT_TRUE(test::exists(trash + "/files/" + path.substr(tree.root().size() + 1)))
