@@ -66,7 +66,7 @@ std::string builtProgram() {
 }
 
 Outcome runBuilt(const std::vector<std::string>& args, Stream out, Stream err,
-                 unsigned short terminalColumns) {
+                 unsigned short terminalColumns, const ChildPlace& place) {
     int master = -1, terminal = -1, outPipe[2], errPipe[2];
     winsize size{};
     size.ws_col = terminalColumns;
@@ -82,6 +82,8 @@ Outcome runBuilt(const std::vector<std::string>& args, Stream out, Stream err,
         dup2(out == Stream::Terminal ? terminal : outPipe[1], 1);
         dup2(err == Stream::Terminal ? terminal : errPipe[1], 2);
         for (int fd : {master, terminal, outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
+        if (!place.folder.empty() && chdir(place.folder.c_str()) != 0) _exit(126);
+        alarm(place.timeLimit);  // a program that hangs is killed, and the test fails
         execv(program.c_str(), const_cast<char* const*>(argv.data()));
         _exit(127);
     }

@@ -26,10 +26,17 @@ std::string builtProgram();
 // Where a child's standard output or error goes.
 enum class Stream { Pipe, Terminal };
 
+// Where and for how long a child runs: in `folder` ("": this process's), killed after
+// `timeLimit` seconds (its status is then -1).
+struct ChildPlace {
+    std::string folder;
+    unsigned timeLimit = 60;
+};
+
 // Runs the built program with `args` in a child, each of its two outputs to a pipe or to
 // one pseudo-terminal (what goes to the terminal is in `err` then, as the terminal shows it).
 Outcome runBuilt(const std::vector<std::string>& args, Stream out, Stream err,
-                 unsigned short terminalColumns = 0);
+                 unsigned short terminalColumns = 0, const ChildPlace& place = {});
 
 // Runs python3 with `script` on `input` as its standard input; returns what it printed, and
 // its exit status in `status`.
