@@ -9,29 +9,14 @@
 #include <random>
 
 #include "fs/FsError.h"
-#include "fs/Paths.h"
 
 namespace voidbroom {
 namespace {
 
 constexpr std::size_t kBlockSize = 256 * 1024;
-constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
 std::string errorText(int error) {
     return std::strerror(error);
-}
-
-std::string readLink(const std::string& path) {
-    std::string target(256, '\0');
-    for (;;) {
-        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
-        if (length < 0) return {};
-        if (static_cast<std::size_t>(length) < target.size()) {
-            target.resize(static_cast<std::size_t>(length));
-            return target;
-        }
-        target.resize(target.size() * 2);
-    }
 }
 
 // Only root may give a file away; for anyone else this fails, and the replacing log is
@@ -43,71 +28,82 @@ void keepOwner(int fd, const struct stat& old) {
 
 }  // namespace
 
+// Everything is checked before anything is created, so that a refused save leaves nothing
+// behind. Once the temporary file is there, the log takes the name only by rename(), which
+// replaces whatever is at the name and follows nothing: a link or file that someone puts
+// there after the checks is replaced, never written through.
 LogFile::LogFile(const std::string& path) : path_(path), target_(path) {
-    if (path.empty()) fail("no path is given");
-    if (path.back() == '/') fail("a path that ends in \"/\" names a folder, not a file");
-    struct stat st;
-    for (int hops = 0; lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
-        if (hops == kMaxLinkHops) fail(errorText(ELOOP));
-        const std::string link = readLink(target_);
-        if (link.empty()) fail(errorText(errno));
-        target_ = link.front() == '/' ? link : childPath(parentPathOf(target_), link);
-    }
-    const bool exists = lstat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) fail("it is a folder");
-    if (exists && !S_ISREG(st.st_mode)) fail("it is not a regular file");
+    const struct stat* old = target_.existing();
     // Replacing the file needs only the folder's permission; writing it needs its own too.
-    if (exists && faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+    if (old && faccessat(target_.folder(), target_.name().c_str(), W_OK,
+                         AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
         fail(errorText(errno));
     const int refused = createTemporary();
     if (refused != 0) {
         // A file of the user's in a folder where they may create nothing: it is written where
         // it is, as a plain save would, without the safety of a replacement.
-        if (!exists || (refused != EACCES && refused != EPERM))
-            fail("no file can be created in the folder " + parentPathOf(target_) + ": " +
+        if (!old || (refused != EACCES && refused != EPERM))
+            fail("no file can be created in the folder " + target_.folderPath() + ": " +
                  errorText(refused));
         openInPlace();
-    } else if (exists) {
-        keepOwner(fd_.get(), st);  // first: it clears set-id bits that fchmod puts back
-        if (fchmod(fd_.get(), st.st_mode & 07777) != 0) fail(errorText(errno));
+    } else if (old) {
+        keepOwner(fd_.get(), *old);  // first: it clears set-id bits that fchmod puts back
+        if (fchmod(fd_.get(), old->st_mode & 07777) != 0) {
+            const int error = errno;
+            removeTemporary();
+            fail(errorText(error));
+        }
     }
     buffer_.reserve(kBlockSize);
 }
 
 LogFile::~LogFile() {
-    if (committed_ || temporary_.empty()) return;
+    if (!committed_) removeTemporary();
+}
+
+void LogFile::removeTemporary() {
+    if (temporary_.empty()) return;
     fd_.reset();
-    unlink(temporary_.c_str());
+    unlinkat(target_.folder(), temporary_.c_str(), 0);
+    temporary_.clear();
 }
 
 // Created with O_EXCL under a fresh random name, with the mode a plain create gives (the
 // umask and the folder's default ACL apply), rather than mkstemp's 0600. Returns 0, or the
 // errno of a folder that refuses new files.
 int LogFile::createTemporary() {
-    const std::string folder = parentPathOf(target_);
-    const std::string leaf(leafName(target_).substr(0, 200));
+    const std::string leaf = target_.name().substr(0, 200);
     std::random_device seed;
     std::mt19937_64 random(seed() ^ (static_cast<unsigned long long>(getpid()) << 32));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate =
-            childPath(folder, "." + leaf + "." + std::to_string(random() % 1000000000) + ".tmp");
-        const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            "." + leaf + "." + std::to_string(random() % 1000000000) + ".tmp";
+        const int fd = openat(target_.folder(), candidate.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             fd_.reset(fd);
             temporary_ = candidate;
             return 0;
         }
         if (errno == EEXIST) continue;
-        if (errno == ENOENT) fail("the folder " + folder + " does not exist");
+        if (errno == ENOENT) fail("the folder " + target_.folderPath() + " does not exist");
         return errno;
     }
-    fail("no free temporary name in the folder " + folder);
+    fail("no free temporary name in the folder " + target_.folderPath());
 }
 
+// The file is checked again as opened, and only then emptied: what is written is the file
+// that passed the checks, whatever was put at its name since they were first made.
 void LogFile::openInPlace() {
-    const int fd = open(target_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO put at the name fails to open instead of waiting for a reader.
+    const int fd = openat(target_.folder(), target_.name().c_str(),
+                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail(errorText(errno));
     fd_.reset(fd);
+    struct stat st;
+    if (fstat(fd, &st) != 0) fail(errorText(errno));
+    target_.checkFile(st);
+    if (ftruncate(fd, 0) != 0) fail(errorText(errno));
     inPlace_ = true;
 }
 
@@ -142,7 +138,8 @@ void LogFile::commit() {
     if (close(fd_.release()) != 0) failWriting(errno);
     committed_ = inPlace_;
     if (inPlace_) return;
-    if (rename(temporary_.c_str(), target_.c_str()) != 0)
+    if (renameat(target_.folder(), temporary_.c_str(), target_.folder(), target_.name().c_str()) !=
+        0)
         fail("it could not be put in place: " + errorText(errno));
     committed_ = true;
 }

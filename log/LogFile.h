@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "fs/Fd.h"
+#include "log/LogTarget.h"
 
 namespace voidbroom {
 
@@ -15,8 +16,9 @@ namespace voidbroom {
 // written in place instead; a failure then leaves part of the log, and says so.
 //
 // The target is the path as given; when it names a symbolic link, the file the link points
-// to is replaced and the link stays. A new log gets the permissions a plain create would
-// give it; a replaced one keeps its permissions and, where allowed, its owner.
+// to is replaced and the link stays (see LogTarget for the links and files that are refused
+// in shared folders like /tmp). A new log gets the permissions a plain create would give it;
+// a replaced one keeps its permissions and, where allowed, its owner.
 // Every failure throws FsError with the path as given and the reason.
 class LogFile {
 public:
@@ -35,12 +37,13 @@ private:
     [[noreturn]] void failWriting(int error) const;
     int createTemporary();
     void openInPlace();
+    void removeTemporary();
     void flush();
     void writeAll(std::string_view data);
 
-    std::string path_;    // as given, for messages
-    std::string target_;  // the file to replace, links followed
-    std::string temporary_;
+    std::string path_;       // as given, for messages
+    LogTarget target_;       // the folder and name of the file to replace, links followed
+    std::string temporary_;  // its name in that folder
     Fd fd_;
     std::string buffer_;
     bool committed_ = false;

@@ -1,5 +1,6 @@
-// The log file itself: which paths can name it, what it replaces, and its permissions. The
-// log's lines, and failed saves, are checked through the window (the Save Log tests).
+// The log file itself: which paths can name it, what it replaces, its permissions, and the
+// links and files it refuses in shared folders. The log's lines, and failed saves, are
+// checked through the window (the Save Log tests).
 #include "log/LogWriter.h"
 
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "fs/FsError.h"
 #include "tests/support/TempTree.h"
@@ -17,6 +19,8 @@ namespace voidbroom {
 namespace {
 
 using test::contentOf;
+
+const std::string kEmptyLog = " Empty folders log\r\n";
 
 struct QuietHost : LogHost {
     void entryStarted() override {}
@@ -54,10 +58,27 @@ TEST(LogFile, ThroughSymbolicLinksTheFileTheyLeadToIsReplaced) {
     EXPECT_EQ(save(tree.path("first")), "");
     EXPECT_TRUE(std::filesystem::is_symlink(tree.path("first")));
     EXPECT_TRUE(std::filesystem::is_symlink(tree.path("links/second")));
-    EXPECT_EQ(contentOf(tree.path("real/log.txt")), " Empty folders log\r\n");
+    EXPECT_EQ(contentOf(tree.path("real/log.txt")), kEmptyLog);
     EXPECT_EQ(test::namesIn(tree.path("real")), std::vector<std::string>{"log.txt"});
     EXPECT_EQ(save(tree.path("dangling")), "");
-    EXPECT_EQ(contentOf(tree.path("real/new.txt")), " Empty folders log\r\n");
+    EXPECT_EQ(contentOf(tree.path("real/new.txt")), kEmptyLog);
+}
+
+// The walk keeps to the file system, not to the text: ".." after a link is the parent of the
+// folder the link leads to, and a relative path starts in the working folder.
+TEST(LogFile, RelativePathsAndDotDotAfterALinkAreWalkedAsTheKernelWalksThem) {
+    test::TempTree tree({"real/sub/", "up -> real/sub", "work/"});
+    EXPECT_EQ(
+        test::runInChild([&] {
+            if (chdir(tree.path("work").c_str()) != 0) return 1;
+            if (!save("../up/../log.txt").empty() || !save("log.txt").empty()) return 2;
+            return save("missing/deeper/log.txt") == "the folder missing/deeper does not exist" ? 0
+                                                                                                : 3;
+        }),
+        0);
+    EXPECT_EQ(contentOf(tree.path("real/log.txt")), kEmptyLog);
+    EXPECT_FALSE(test::exists(tree.path("log.txt")));
+    EXPECT_EQ(contentOf(tree.path("work/log.txt")), kEmptyLog);
 }
 
 // A new log gets what a plain create gives under the umask; a replaced one keeps its mode.
@@ -102,6 +123,97 @@ TEST(LogFile, AFailedSaveInPlaceSaysTheLogIsIncomplete) {
                        : 1;
         }),
         0);
+}
+
+// Root saves into folders where "nobody" puts names: "shared" is sticky and writable by
+// everyone, like /tmp, and "private" is root's alone.
+struct SharedFolder : testing::Test {
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "only root can have another user plant names";
+        ASSERT_EQ(chmod(tree.path("shared").c_str(), 01777), 0);
+        ASSERT_EQ(chmod(tree.path("private").c_str(), 0700), 0);
+        ASSERT_EQ(chmod(tree.path("private/secret").c_str(), 0600), 0);
+    }
+    // Adds `items` to the tree as "nobody".
+    void plantAsNobody(const std::vector<std::string>& items) {
+        ASSERT_EQ(test::runUnprivileged([&] {
+                      for (const std::string& item : items) tree.add(item);
+                      return 0;
+                  }),
+                  0);
+    }
+    // The bytes, mode and owner of a file, or the names in a folder.
+    std::string stateOf(const std::string& relative) const {
+        const std::string path = tree.path(relative);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) return relative + " is missing\n";
+        std::string state = relative + " " + std::to_string(st.st_mode) + " " +
+                            std::to_string(st.st_uid) + ": " + contentOf(path);
+        if (S_ISDIR(st.st_mode))
+            for (const std::string& name : test::namesIn(path)) state += name + " ";
+        return state + "\n";
+    }
+    std::string linkRefused(const std::string& name) const {
+        return "the link " + tree.path("shared/" + name) + " was put in the shared folder " +
+               tree.path("shared") + " by another user, and is not followed";
+    }
+
+    test::TempTree tree{{"shared/", "private/secret:16"}};
+};
+
+// A link to a file of root's, one to a name not taken yet in root's folder, one to root's
+// folder itself, root's own link that leads on through one of them, and a file of nobody's:
+// each save is refused with its reason, and nothing anywhere is written or created.
+TEST_F(SharedFolder, AnotherUsersLinksAndFilesThereAreRefusedAndNothingIsWritten) {
+    plantAsNobody({"shared/to-secret -> ../private/secret",
+                   "shared/to-new -> " + tree.path("private/new.txt"),
+                   "shared/into -> " + tree.path("private"), "shared/theirs.txt:8"});
+    tree.add("shared/mine -> to-secret");
+    const auto state = [&] {
+        return stateOf("shared") + stateOf("private") + stateOf("private/secret") +
+               stateOf("shared/theirs.txt");
+    };
+    const std::string before = state();
+    EXPECT_EQ(save(tree.path("shared/to-secret")), linkRefused("to-secret"));
+    EXPECT_EQ(save(tree.path("shared/to-new")), linkRefused("to-new"));
+    EXPECT_EQ(save(tree.path("shared/into/log.txt")), linkRefused("into"));
+    EXPECT_EQ(save(tree.path("shared/mine")), linkRefused("to-secret"));
+    EXPECT_EQ(save(tree.path("shared/theirs.txt")),
+              "the file " + tree.path("shared/theirs.txt") +
+                  " belongs to another user in the shared folder " + tree.path("shared") +
+                  ", and is not written");
+    EXPECT_EQ(state(), before);
+}
+
+// What the kernel's protections let through is followed and written as anywhere else: root's
+// own link, the links and file of the owner of a shared folder, and links in folders that are
+// only sticky or only writable by everyone.
+TEST_F(SharedFolder, LinksAndFilesTheKernelWouldTrustAreFollowedAndWritten) {
+    tree.add("nobodys/");
+    tree.add("open/");
+    tree.add("group/");
+    ASSERT_EQ(chown(tree.path("nobodys").c_str(), test::kNobody, test::kNobody), 0);
+    ASSERT_EQ(chmod(tree.path("nobodys").c_str(), 01777), 0);
+    ASSERT_EQ(chmod(tree.path("open").c_str(), 0777), 0);
+    ASSERT_EQ(chown(tree.path("group").c_str(), 0, test::kNobody), 0);
+    ASSERT_EQ(chmod(tree.path("group").c_str(), 01770), 0);
+    const std::vector<std::string> links = {"shared/link", "nobodys/link", "open/link",
+                                            "group/link"};
+    tree.add(links[0] + " -> ../private/0");
+    plantAsNobody({links[1] + " -> " + tree.path("private/1"), links[2] + " -> ../private/2",
+                   links[3] + " -> ../private/3", "nobodys/file.txt:8"});
+    ASSERT_EQ(chmod(tree.path("nobodys/file.txt").c_str(), 0604), 0);
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        tree.add("private/" + std::to_string(i) + ":16");
+        EXPECT_EQ(save(tree.path(links[i])), "") << links[i];
+        EXPECT_TRUE(std::filesystem::is_symlink(tree.path(links[i]))) << links[i];
+        EXPECT_EQ(contentOf(tree.path("private/" + std::to_string(i))), kEmptyLog) << links[i];
+    }
+    EXPECT_EQ(save(tree.path("nobodys/file.txt")), "");
+    EXPECT_EQ(stateOf("nobodys/file.txt"),
+              "nobodys/file.txt " + std::to_string(S_IFREG | 0604) + " 65534: " + kEmptyLog + "\n");
+    EXPECT_EQ(test::namesIn(tree.path("private")),
+              (std::vector<std::string>{"0", "1", "2", "3", "secret"}));
 }
 
 }  // namespace

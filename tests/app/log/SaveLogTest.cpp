@@ -181,6 +181,27 @@ TEST_F(SaveLogTest, AFailedSaveIsReportedOnceTheWindowIsRestoredAndLeavesTheEarl
               "");
 }
 
+// Run as root, a save to a name in a folder like /tmp, where another user has put a link to
+// a file of root's, is refused and leaves that file as it was.
+TEST_F(SaveLogTest, ALinkAnotherUserPutInASharedFolderIsNotFollowed) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can have another user plant a link";
+    logs.add("shared/");
+    logs.add("secret.txt:16");
+    ASSERT_EQ(chmod(logs.path("shared").c_str(), 01777), 0);
+    ASSERT_EQ(chmod(logs.path("secret.txt").c_str(), 0600), 0);
+    ASSERT_EQ(test::runUnprivileged([&] {
+                  logs.add("shared/log.txt -> " + logs.path("secret.txt"));
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(
+        failedSave(logs.path("shared/log.txt"),
+                   "the link " + logs.path("shared/log.txt") + " was put in the shared " +
+                       "folder " + logs.path("shared") + " by another user, and is not followed"),
+        "");
+    EXPECT_EQ(contentOf(logs.path("secret.txt")), std::string(16, 'x'));
+}
+
 // The user's own log in a folder where they may create nothing (root's, or their own made
 // read-only) is written where it is, byte for byte, without a word.
 TEST_F(SaveLogTest, ALogTheUserMayWriteInAFolderTheyMayNotIsWrittenInPlace) {
