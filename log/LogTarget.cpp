@@ -133,7 +133,7 @@ void LogTarget::follow(const std::string& name, const struct stat& link) {
 void LogTarget::startAtRoot() {
     folder_.reset(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder_) fail(errorText(errno));
-    folderPath_ = "/";
+    folderPath_.assign(1, '/');  // not = "/": GCC 12 warns wrongly of an overlap there
 }
 
 void LogTarget::checkFile(const struct stat& file) const {

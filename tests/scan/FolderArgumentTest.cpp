@@ -48,11 +48,13 @@ std::vector<std::string> sortedLines(const std::string& text) {
 // lists, with the path as typed in front (as find does); none of them may hang (the child is
 // killed after a while, and its status is then -1).
 TEST(FolderArgument, RelativeFoldersListWhatTheirAbsolutePathLists) {
-    if (test::builtProgram().empty()) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
+    if (test::builtProgram().empty())
+        GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
     test::TempTree tree({"work/A/B/", "work/A/z:0", "work/C/f:1", "work/D/E/y:0", "other/x/"});
-    const std::pair<std::string, std::string> cases[] = {
-        {".", tree.path("work")}, {"A", tree.path("work/A")},
-        {"./C/", tree.path("work/C")}, {"../other", tree.path("other")}};
+    const std::pair<std::string, std::string> cases[] = {{".", tree.path("work")},
+                                                         {"A", tree.path("work/A")},
+                                                         {"./C/", tree.path("work/C")},
+                                                         {"../other", tree.path("other")}};
     std::size_t listed = 0;
     for (int mode = 0; mode <= 2; ++mode) {
         for (const auto& [relative, absolute] : cases) {

@@ -46,7 +46,8 @@ bool writeOnce(const std::string& path, const std::string& token, int kind, std:
             return false;
         }
         case 3: {  // a new file
-            const int fd = open((path + ".new").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            const int fd =
+                open((path + ".new").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             return fd >= 0 && writeAll(fd, token) && close(fd) == 0;
         }
         default: {  // the empty file opened, and written at once or a moment later
@@ -80,7 +81,8 @@ int runWriter(int writer, const std::string& root, int go, const std::string& re
         const std::string token = "w" + std::to_string(writer) + ":" + std::to_string(attempts);
         const int kind = attempts++ % 4;
         usleep(std::uniform_int_distribution<unsigned>(0, kMaxPauseMicroseconds)(random));
-        if (writeOnce(path, token, kind, random)) log << path + suffixFor(kind) << '\t' << token << '\n';
+        if (writeOnce(path, token, kind, random))
+            log << path + suffixFor(kind) << '\t' << token << '\n';
     }
     return log.good() ? 0 : 3;
 }
@@ -108,12 +110,12 @@ RoundCounts raceOneRound(int round) {
     }
     close(go[0]);
     // The writers start when the walk is over and the deletion begins.
-    const test::Outcome outcome =
-        test::runCommand({"--delete", "--mode", "1", "--threads", round % 2 ? "1" : "8", tree.root()},
-                         nullptr, [&](const std::string&) {
-                             const std::string signal(kWriters, 'g');
-                             EXPECT_EQ(write(go[1], signal.data(), signal.size()), kWriters);
-                         });
+    const test::Outcome outcome = test::runCommand(
+        {"--delete", "--mode", "1", "--threads", round % 2 ? "1" : "8", tree.root()}, nullptr,
+        [&](const std::string&) {
+            const std::string signal(kWriters, 'g');
+            EXPECT_EQ(write(go[1], signal.data(), signal.size()), kWriters);
+        });
     close(go[1]);
     for (pid_t pid : writers) {
         int status = 0;

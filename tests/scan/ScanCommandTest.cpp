@@ -101,7 +101,8 @@ TEST(ScanCommand, BadArgumentsEndWithOneLineAndStatusTwo) {
         {{"--json", "-0", r}, "options '--json' and '-0' cannot be used together"},
         {{"--null", r, "--json"}, "options '--json' and '-0' cannot be used together"},
         {{"--json"}, "no FOLDER given (see --help)"},
-        {{"--delete", "--trash", r}, "options '--delete' and '--trash' cannot be used together: choose one"},
+        {{"--delete", "--trash", r},
+         "options '--delete' and '--trash' cannot be used together: choose one"},
     };
     for (const auto& [args, message] : cases) {
         const Outcome outcome = runCommand(args);

@@ -31,7 +31,8 @@ TEST(TerminalText, ControlCharactersAndStrayBytesAreEscapedAsLsDoes) {
 // its start: escaped on a terminal, byte-exact through a pipe; a message names them escaped
 // wherever it goes.
 TEST(TerminalText, NamesReachATerminalEscapedAndAPipeByteExact) {
-    if (test::builtProgram().empty()) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
+    if (test::builtProgram().empty())
+        GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
     const std::string retitle = "\033]0;pwned\a", hidden = "evil\rgood";
     test::TempTree tree({retitle + "/", hidden + "/"});
     const Outcome piped = test::runBuilt({tree.root()}, Stream::Pipe, Stream::Pipe);
@@ -43,8 +44,8 @@ TEST(TerminalText, NamesReachATerminalEscapedAndAPipeByteExact) {
     }
     EXPECT_EQ(seen, raw);
 
-    const Outcome shown = test::runBuilt({"--no-progress", tree.root()}, Stream::Terminal,
-                                         Stream::Pipe);
+    const Outcome shown =
+        test::runBuilt({"--no-progress", tree.root()}, Stream::Terminal, Stream::Pipe);
     EXPECT_EQ(shown.status, 0);
     EXPECT_EQ(shown.out.find('\033'), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find(tree.path("\\033]0;pwned\\a") + "\r\n"), std::string::npos);
@@ -81,7 +82,8 @@ pid_t startBuilt(const std::vector<std::string>& args, int& out) {
 // Ctrl-C in the middle of --delete: the run ends between two folders, by the signal, and
 // every folder it printed is gone while every one it did not print is still there.
 TEST(Interrupt, ADeletionStoppedByASignalPrintedExactlyWhatItDeleted) {
-    if (test::builtProgram().empty()) GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
+    if (test::builtProgram().empty())
+        GTEST_SKIP() << "VOIDBROOM_SCAN is not set: run through ctest";
     test::TempTree tree;
     constexpr int kFolders = 20000;
     for (int i = 0; i < kFolders; ++i) tree.add("d" + std::to_string(i) + "/");

@@ -74,8 +74,8 @@ struct MountedAt {
 struct TmpfsMount {
     explicit TmpfsMount(const std::string& folder)
         : mounted(mountTmpfs(folder, why)), at{mounted ? folder : ""} {}
+    std::string why;  // first: the mount writes to it
     bool mounted;
-    std::string why;
     MountedAt at;
 };
 
