@@ -13,10 +13,11 @@ BENCH_PACKAGES  := hyperfine bfs fd-find libfuse3-dev fuse3 xvfb xauth
 SHOT_PACKAGES   := xvfb xauth
 # What the installed-tree test checks the desktop entry, metainfo, man pages and icons with,
 # the trash's own reader, which the trash tests check the moved folders with, libfuse3
-# for the benchmark's slow mirror, which is tested too, and the X server that the program's
-# end is tested on, where it can hold the clipboard.
+# for the benchmark's slow mirror, which is tested too, the X server that the program's
+# end is tested on, where it can hold the clipboard, and btrfs-progs, which makes the btrfs
+# images (and the subvolumes in them) that the walk, --delete and --trash are tested on.
 TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base trash-cli libfuse3-dev fuse3 \
-                   xvfb xauth
+                   xvfb xauth btrfs-progs
 DEB_PACKAGES    := dpkg-dev file
 
 .PHONY: all run test install deb bench screenshot deps release format clean

@@ -49,7 +49,7 @@ void FolderDeleter::deleteFolder(const FolderPlace& place, const DeleteCheck& ch
 
 void FolderDeleter::checkStillListed(const DeleteCheck& check) {
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
-    if (!(identityOf(walk_.folderFd()) == check.folder))
+    if (!isSameFolder(walk_.folderFd(), check.folder))
         fail("it is not the folder that the scan listed: it was replaced since");
     if (check.rule == DeleteRule::EmptyOnly &&
         (walk_.listing().files > 0 || walk_.subfolderCount() > 0))
@@ -82,7 +82,7 @@ void FolderDeleter::enterNext() {
                 removeFile(fd, std::string(walk_.takenName()).c_str(), parentPathOf(walk_.path()));
             return;
         case OpenStatus::OtherFileSystem:
-            fail("it is the mount point of another file system, which is left alone");
+            fail("it is on another file system (a mount point or a subvolume), left alone");
         case OpenStatus::Failed:
             break;
     }

@@ -1,7 +1,9 @@
 #include "fs/FolderIdentity.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 
 namespace voidbroom {
@@ -16,6 +18,14 @@ FolderIdentity identityOf(int fd) {
         identity.bornNanoseconds = sx.stx_btime.tv_nsec;
     }
     return identity;
+}
+
+bool isSameFolder(int fd, const FolderIdentity& identity) {
+    const FolderIdentity now = identityOf(fd);
+    if (now == identity) return true;
+    if (now.device != identity.device || now.inode != identity.inode) return false;
+    struct statfs fs {};
+    return fstatfs(fd, &fs) == 0 && static_cast<unsigned long>(fs.f_type) == OVERLAYFS_SUPER_MAGIC;
 }
 
 }  // namespace voidbroom

@@ -19,4 +19,9 @@ struct FolderIdentity {
 // The identity of the folder open at `fd`; all zero when it cannot be read.
 FolderIdentity identityOf(int fd);
 
+// Whether the folder open at `fd` is the folder of `identity`. On an overlay a folder of the
+// lower layer keeps its device and inode number when it is copied up (when something in it
+// changes first), but takes the birth time of its copy: there the birth time is not compared.
+bool isSameFolder(int fd, const FolderIdentity& identity);
+
 }  // namespace voidbroom

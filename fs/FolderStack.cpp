@@ -79,7 +79,7 @@ void FolderStack::pop() {
 void FolderStack::reopen(std::size_t index, int childFd) {
     Level& level = levels_[index];
     int fd = childFd >= 0 ? openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (fd >= 0 && !(identityOf(fd) == level.identity)) {
+    if (fd >= 0 && !isSameFolder(fd, level.identity)) {
         // The child was moved elsewhere meanwhile: ".." is not our folder any more.
         close(fd);
         fd = -1;
@@ -96,7 +96,7 @@ int FolderStack::openFromBottom(std::size_t index) const {
     for (std::size_t i = 1; i <= index; ++i) {
         OpenedFolder next = openChildFolder(at, levels_[i].name.c_str());
         if (next.status != OpenStatus::Opened) return -1;
-        if (!(identityOf(next.fd.get()) == levels_[i].identity)) return -1;
+        if (!isSameFolder(next.fd.get(), levels_[i].identity)) return -1;
         current = std::move(next.fd);
         at = current.get();
     }

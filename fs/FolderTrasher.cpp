@@ -107,9 +107,12 @@ TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteC
             const int error = errno;
             dropInfo();
             if (error == EEXIST || error == ENOTEMPTY) continue;
-            fail(error == EXDEV ? "the trash is on another file system"
-                                : std::string("it cannot be moved to ") + can.path + ": " +
-                                      std::strerror(error));
+            // The trash is on the folder's device: the file system refuses the move itself.
+            fail("it cannot be moved to " + can.path + ": " +
+                 (error == EXDEV ? "its file system cannot move it there (the trash is on "
+                                   "another mount of it, or the folder is in an overlay's "
+                                   "lower layer)"
+                                 : std::strerror(error)));
         }
         // Whatever moved must be the folder that passed the checks, and still pass them.
         if (!stillListed(can.files.get(), trashed, check)) {
@@ -127,7 +130,7 @@ TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteC
 }
 
 bool FolderTrasher::stillListed(int parentFd, const std::string& name, const DeleteCheck& check) {
-    if (!(identityOf(walk_.folderFd()) == check.folder)) return false;
+    if (!isSameFolder(walk_.folderFd(), check.folder)) return false;
     if (!sameFolder(parentFd, name.c_str(), check.folder)) return false;
     switch (check.rule) {
         case DeleteRule::EmptyOnly: {
