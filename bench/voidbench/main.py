@@ -58,6 +58,7 @@ SECTIONS = [
     window.section_result_list,
     window.section_save_log,
     window.section_delete,
+    window.section_delete_zero_size,
 ]
 
 

@@ -12,6 +12,7 @@ from .core import Tree, Unmeasured
 BENCH = Path(__file__).resolve().parent.parent
 CHAIN_DEPTH = 20_000
 DELETABLE_FOLDERS = 100_000
+ZERO_FOLDERS = 100_000
 LATENCY_FOLDERS = 5_000
 
 
@@ -89,8 +90,33 @@ def make_deletable(bench, name, dest):
 
 make_deletable.recipe = f"deletable: {DELETABLE_FOLDERS} empty folders and zero-length files"
 
+
+def make_zero_folders(bench, name, dest):
+    """ZERO_FOLDERS folders of total size 0, each with three zero-length files and an empty
+    subfolder, in groups of 1,000 beside a file with data in each group: what mode 1 lists,
+    and deletes, folder by folder."""
+    bench.note_command(f"(python) {ZERO_FOLDERS} folders g*/f*/ of z0, z1, z2 (zero-length) "
+                       "and e/ (empty), with a file g*/keep of one byte")
+    os.mkdir(dest)
+    for i in range(ZERO_FOLDERS):
+        group = os.path.join(dest, f"g{i // 1000}")
+        if i % 1000 == 0:
+            os.mkdir(group)
+            with open(os.path.join(group, "keep"), "w") as keep:
+                keep.write("x")
+        folder = os.path.join(group, f"f{i % 1000}")
+        os.makedirs(os.path.join(folder, "e"))
+        for z in range(3):
+            open(os.path.join(folder, f"z{z}"), "w").close()
+    groups = (ZERO_FOLDERS + 999) // 1000
+    return Tree(name, dest, 1 + groups + 2 * ZERO_FOLDERS, groups + 3 * ZERO_FOLDERS, {})
+
+
+make_zero_folders.recipe = f"zero folders: {ZERO_FOLDERS} folders of zero-length files"
+
 RECIPES = {
     "deletable": make_deletable,
+    "zero-folders": make_zero_folders,
     "realistic": made_by_tree_maker("realistic", "--seed", "1"),
     "deep": made_by_tree_maker("deep", "--seed", "1"),
     "zero": made_by_tree_maker("zero", "--seed", "1"),

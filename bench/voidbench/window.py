@@ -9,6 +9,7 @@ import shutil
 import statistics
 import subprocess
 
+from . import trees
 from .core import MODES, Unmeasured, ratio_interval, scan_label, seconds, timing_of
 from .walks import run_counting_lines
 
@@ -143,6 +144,33 @@ def section_delete(bench):
     bench.run(refresh)
     bench.run([delete, copy])
     bench.check("the folder is gone after one deletion", not os.path.lexists(copy))
+    bench.say()
+
+
+def section_delete_zero_size(bench):
+    """voidbroom-scan --delete --mode 1, walk included, against rm -rf of the same tree, each
+    on a fresh copy made (and flushed to disk) before every run: every zero-length file is
+    put aside, leased, checked and only then removed."""
+    tree = bench.tree("zero-folders")
+    folders = trees.ZERO_FOLDERS
+    bench.say(f"## Deleting {folders:,} folders of total size 0 (mode 1), against rm -rf")
+    bench.say()
+    copy = bench.work / "zero-copy"
+    refresh = ["bash", "-c", f"rm -rf {shlex.quote(str(copy))} && "
+               f"cp -a {shlex.quote(tree.root)} {shlex.quote(str(copy))} && sync"]
+    scan = bench.build_dir / "scan" / "voidbroom-scan"
+    timings = bench.hyperfine("delete-zero", [
+        ("voidbroom-scan --delete --mode 1", [scan, "--delete", "--mode", "1", copy]),
+        ("rm -rf", ["rm", "-rf", copy])], prepare=[refresh], runs=3, warmup=0)
+    bench.timing_table(timings, "rm -rf")
+    bench.target("mode 1 deletion of zero-size folders vs rm -rf",
+                 timings["voidbroom-scan --delete --mode 1"].median / timings["rm -rf"].median,
+                 2.0)
+    bench.run(refresh)
+    listed = bench.run([scan, "--delete", "--mode", "1", copy]).stdout.decode().count("\n")
+    left = [name for group in os.listdir(copy) for name in os.listdir(copy / group)]
+    bench.check(f"every zero-size folder is deleted ({listed:,} printed), the files with data "
+                "stay", listed == folders and set(left) == {"keep"})
     bench.say()
 
 
