@@ -10,8 +10,8 @@
 
 namespace voidbroom {
 
-// A walk holds two stacks (the walker's and the size probe's) besides what the rest of the
-// program keeps open: each may take a quarter of what the process is allowed to open.
+// A walk's stack may take a quarter of what the process is allowed to open: its readers take
+// as much again (ReadAhead), and the rest of the program keeps some open too.
 std::size_t descriptorBudget() {
     rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
@@ -52,16 +52,21 @@ void FolderStack::push(Fd fd, std::string_view name) {
     const int raw = fd.get();
     levels_.push_back(Level{std::move(fd), raw, std::string(name), FolderIdentity{}});
     ++openCount_;
-    if (openCount_ > maxOpen_) giveUpShallowest();
+    // A borrowed level given up frees none of the budget: give up the next one too.
+    while (openCount_ > maxOpen_ && firstOpen_ + 1 < levels_.size()) giveUpShallowest();
+}
+
+void FolderStack::pushBorrowed(int fd, std::string_view name) {
+    levels_.push_back(Level{Fd(), fd, std::string(name), FolderIdentity{}});
 }
 
 void FolderStack::giveUpShallowest() {
     if (firstOpen_ + 1 >= levels_.size()) return;  // never the top
     Level& level = levels_[firstOpen_++];
     level.identity = identityOf(level.fd);
+    if (level.owned) --openCount_;
     level.owned.reset();
     level.fd = -1;
-    --openCount_;
 }
 
 void FolderStack::pop() {

@@ -36,6 +36,9 @@ public:
     void start(Fd fd);
     // Makes `fd`, the folder `name` of the current top, the new top.
     void push(Fd fd, std::string_view name);
+    // The same for a folder that the caller keeps open while it is on the stack (it is
+    // never closed here; given up, it is opened again as any other).
+    void pushBorrowed(int fd, std::string_view name);
     // Leaves the top folder and closes it; its parent becomes the top again.
     void pop();
 

@@ -64,7 +64,7 @@ unsigned long long bytesBelow(FolderWalk& walk) {
 }  // namespace
 
 FolderTrasher::FolderTrasher(TrashPlaces places)
-    : places_(std::move(places)), walk_(ListingOptions{.fileNames = true}) {}
+    : places_(std::move(places)), walk_(ListingOptions{.fileNames = true, .fileLengths = true}) {}
 
 void FolderTrasher::fail(const std::string& reason) const {
     throw FsError(path_, reason);
@@ -77,7 +77,6 @@ TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteC
     const ChangeWalk folder(walk_, parentFd, name, path_);
     if (!folder.failure.empty()) fail(folder.failure);
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
-    probe_.setFileSystem(walk_.options());
     if (!stillListed(parentFd, name, check)) fail(kChanged);
 
     std::string realPath;
@@ -130,6 +129,10 @@ TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteC
 }
 
 bool FolderTrasher::stillListed(int parentFd, const std::string& name, const DeleteCheck& check) {
+    // Read afresh: what was read before may have changed since (a check comes before the
+    // trash entry is made, and again after the move).
+    if (check.rule == DeleteRule::ZeroLengthOnly && !walk_.startAt(parentFd, name, path_).opened())
+        return false;
     if (!isSameFolder(walk_.folderFd(), check.folder)) return false;
     if (!sameFolder(parentFd, name.c_str(), check.folder)) return false;
     switch (check.rule) {
@@ -146,7 +149,7 @@ bool FolderTrasher::stillListed(int parentFd, const std::string& name, const Del
         }
         case DeleteRule::ZeroLengthOnly:
             probe_.forget();
-            return probe_.sizeOf(parentFd, name, check.folder.inode) == SizeAnswer::Zero;
+            return probe_.sizeOfCurrent(walk_) == SizeAnswer::Zero;
         case DeleteRule::Everything:
             break;
     }

@@ -1,5 +1,7 @@
 #include "fs/FolderWalk.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 
 #include "fs/Paths.h"
@@ -18,6 +20,7 @@ FolderWalk::~FolderWalk() {
 // The reader threads end with the engine, and the next walk of the same engine uses them
 // again; what they still held for this walk is let go here.
 void FolderWalk::clear() {
+    look_.reset();
     for (Level& level : levels_)
         if (level.group) readAhead_->cancel(level.group);
     levels_.clear();
@@ -71,7 +74,7 @@ OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::
     stack_.startBorrowed(parentFd);
     path_ = path;
     taken_.assign(name);
-    // A walk started here after another on the same drive (a size question after the last)
+    // A walk started here after another on the same drive (the next deletion after the last)
     // keeps its readers and its pace: what made the last one wait makes this one wait too.
     // A serial walk has nothing to prepare, and two clock reads a question would be waste.
     if (threads_ != 1 && !(readAhead_ && readAhead_->options() == options_))
@@ -85,7 +88,10 @@ FolderIdentity FolderWalk::identity() const {
 
 std::shared_ptr<ReadGroup> FolderWalk::currentGroup() {
     // One the size question gave up (its answer was known) is of no use to a descent.
-    if (currentGroup_ && readAhead_->cancelled(*currentGroup_)) currentGroup_.reset();
+    if (currentGroup_ && readAhead_->cancelled(*currentGroup_)) {
+        currentGroup_.reset();
+        currentGroupLent_ = false;
+    }
     if (!currentGroup_ && engaged_ && current_)
         currentGroup_ =
             readAhead_->plan(current_.get(), subfolders_, currentFirst_, subfolderCount());
@@ -95,18 +101,21 @@ std::shared_ptr<ReadGroup> FolderWalk::currentGroup() {
 void FolderWalk::descend() {
     std::shared_ptr<ReadGroup> group = currentGroup();
     currentGroup_.reset();
-    levels_.push_back(
-        Level{currentFirst_, currentFirst_, subfolders_.size(), path_.size(), std::move(group)});
+    levels_.push_back(Level{currentFirst_, currentFirst_, subfolders_.size(), path_.size(),
+                            std::move(group), currentFirst_, true,
+                            std::exchange(currentGroupLent_, false)});
     if (stack_.empty())
         stack_.start(std::move(current_));
     else
         stack_.push(std::move(current_), taken_);
 }
 
-// A folder read but not descended into: what was read ahead below it is not needed.
+// A folder read but not descended into: what was read ahead below it is not needed, unless
+// it was only looked at, and the walk will enter it.
 void FolderWalk::dropCurrentGroup() {
-    if (currentGroup_) readAhead_->cancel(currentGroup_);
+    if (currentGroup_ && !currentGroupLent_) readAhead_->cancel(currentGroup_);
     currentGroup_.reset();
+    currentGroupLent_ = false;
 }
 
 bool FolderWalk::take() {
@@ -125,7 +134,9 @@ bool FolderWalk::take() {
 
 OpenOutcome FolderWalk::enter() {
     const Level& level = levels_.back();
+    if (level.group && look_) return adoptLooked(readAhead_->look(*level.group, takenSlot()));
     if (level.group) return adopt(readAhead_->take(*level.group, takenSlot()));
+    if (look_) ++lookOpens_;
     return open(levelFd(), options_.grantOwnerRights);
 }
 
@@ -144,6 +155,8 @@ void FolderWalk::leave() {
     Level level = std::move(levels_.back());
     levels_.pop_back();
     dropCurrentGroup();
+    // Walked to its end, in a look too: a look leaves only a folder it found zero-size,
+    // which the walk lists without entering.
     if (level.group) readAhead_->cancel(level.group);
     taken_ = stack_.topName();
     subfolders_.truncate(level.first);
@@ -228,6 +241,100 @@ OpenOutcome FolderWalk::adopt(ReadFolder folder) {
     currentIdentity_ = folder.identity;
     currentGroup_ = std::move(folder.group);
     return folder.outcome;
+}
+
+// A copy of what the readers read: the folder stays in its slot for the walk, and the look
+// descends through a descriptor of its own.
+OpenOutcome FolderWalk::adoptLooked(const ReadFolder& folder) {
+    subfolders_.truncate(levels_.back().end);
+    currentFirst_ = subfolders_.size();
+    takenSeenAsFolder_ = folder.seenAsFolder;
+    if (!folder.outcome.opened()) return folder.outcome;
+    current_.reset(folder.fd ? fcntl(folder.fd.get(), F_DUPFD_CLOEXEC, 0) : -1);
+    listing_ = folder.listing;
+    for (std::size_t i = 0; i < folder.subfolders.size(); ++i)
+        subfolders_.add(folder.subfolders.name(i), folder.subfolders.inode(i));
+    currentIdentity_ = folder.identity;
+    currentGroup_ = folder.group;
+    currentGroupLent_ = true;
+    return folder.outcome;
+}
+
+void FolderWalk::beginLook() {
+    look_.emplace(LookMark{levels_.size(), subfolders_.size(), std::move(current_),
+                           std::move(listing_), currentFirst_, std::move(currentGroup_),
+                           currentGroupLent_, currentIdentity_, path_, taken_, takenInode_,
+                           takenSeenAsFolder_, options_});
+    currentGroupLent_ = false;
+    options_.fileLengths = true;
+    options_.stopAtData = true;
+}
+
+void FolderWalk::lookBelowCurrent() {
+    std::shared_ptr<ReadGroup> group = currentGroup();
+    const int folder = current_.get();
+    const std::size_t first = currentFirst_, end = subfolders_.size(), length = path_.size();
+    const std::string name = taken_;
+    beginLook();
+    levels_.push_back(Level{first, first, end, length, std::move(group), first, true, true});
+    stack_.pushBorrowed(folder, name);
+}
+
+void FolderWalk::lookAtSubfolder(std::size_t i) {
+    std::shared_ptr<ReadGroup> group = currentGroup();
+    const int folder = current_.get();
+    const std::string name(subfolderName(i)), self = taken_;
+    const ino_t inode = subfolderInode(i);
+    const std::size_t length = path_.size();
+    beginLook();
+    stack_.pushBorrowed(folder, self);
+    lookAtOne(name, inode, std::move(group), i, length, true);
+}
+
+void FolderWalk::lookAtTaken() {
+    const Level& level = levels_.back();
+    std::shared_ptr<ReadGroup> group = level.group;
+    const std::size_t slot = takenSlot(), length = level.pathLength;
+    const std::string name = taken_;
+    const ino_t inode = takenInode_;
+    beginLook();
+    lookAtOne(name, inode, std::move(group), slot, length, false);
+}
+
+// The name is put after every name the walk holds, so that the look's levels above it cut
+// none of the walk's away.
+void FolderWalk::lookAtOne(std::string name, ino_t inode, std::shared_ptr<ReadGroup> group,
+                           std::size_t slot, std::size_t pathLength, bool onStack) {
+    const std::size_t at = subfolders_.size();
+    subfolders_.add(name, inode);
+    levels_.push_back(
+        Level{at, at, at + 1, pathLength, std::move(group), at - slot, onStack, true});
+}
+
+// The look's levels go as they are: a folder not walked to its end is one the walk will enter,
+// and what was read ahead for it stays, save what was read for the look alone.
+void FolderWalk::endLook() {
+    LookMark& mark = *look_;
+    while (levels_.size() > mark.levels) {
+        const Level& level = levels_.back();
+        if (level.group && !level.groupLent) readAhead_->cancel(level.group);
+        if (level.onStack) stack_.pop();
+        levels_.pop_back();
+    }
+    dropCurrentGroup();
+    subfolders_.truncate(mark.subfolders);
+    current_ = std::move(mark.current);
+    listing_ = std::move(mark.listing);
+    currentFirst_ = mark.currentFirst;
+    currentGroup_ = std::move(mark.currentGroup);
+    currentGroupLent_ = mark.currentGroupLent;
+    currentIdentity_ = mark.identity;
+    path_ = std::move(mark.path);
+    taken_ = std::move(mark.taken);
+    takenInode_ = mark.takenInode;
+    takenSeenAsFolder_ = mark.takenSeenAsFolder;
+    options_ = mark.options;
+    look_.reset();
 }
 
 std::size_t FolderWalk::reads() const {

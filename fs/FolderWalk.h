@@ -48,6 +48,8 @@ public:
         threads_ = threads;
         engageAbove_ = engageAbove;
     }
+    // Whether the readers read the folders of new levels ahead at the moment.
+    bool readingAhead() const { return engaged_; }
 
     // Starts at the folder at `path` and reads it.
     OpenOutcome start(const std::string& path, FollowLinks follow);
@@ -92,17 +94,25 @@ public:
     // Opens the folder left last again (one that filled up while it was emptied).
     OpenOutcome enterAgain();
 
-    // For a look ahead by the size question, with read-ahead: the read-ahead, the group of
-    // the current folder's subfolders (made when needed), and the innermost level's group
-    // with the slot of the subfolder taken last. Null where folders are read when entered.
-    ReadAhead* readAhead() const { return readAhead_.get(); }
-    std::shared_ptr<ReadGroup> currentGroup();
-    const std::shared_ptr<ReadGroup>& levelGroup() const { return levels_.back().group; }
-    std::size_t takenSlot() const { return levels_.back().next - 1 - levels_.back().first; }
+    // A look below folders the walk has not entered yet, for a question about their content
+    // (the size question): it runs on this walk's own stack, readers and descriptor budget,
+    // with take(), enter(), descend() and leave() as usual, files' lengths read until one
+    // holds data. lookBelowCurrent() makes the subfolders of the folder read last the look's
+    // first level; lookAtSubfolder(i) only its subfolder i; lookAtTaken() the subfolder
+    // taken last, not entered. take() answers false when the first level is done; endLook()
+    // then, or at any point, puts the walk back where it was. What readers read ahead for
+    // the look stays for the walk to enter, save below a folder the look walked to its end
+    // (left with leave()), which the walk will not enter.
+    void lookBelowCurrent();
+    void lookAtSubfolder(std::size_t i);
+    void lookAtTaken();
+    void endLook();
 
     // getdents64 calls and folder opens so far, for the benchmark's figures.
     std::size_t reads() const;
     std::size_t opens() const;
+    // Of those, the folders opened again by looks, to answer a question about their content.
+    std::size_t lookOpens() const { return lookOpens_; }
     // Of those, the folders its reader threads opened ahead of it.
     std::size_t opensAhead() const;
 
@@ -112,14 +122,39 @@ private:
         std::size_t next;
         std::size_t end;
         std::size_t pathLength;
-        std::shared_ptr<ReadGroup> group;  // with read-ahead
+        std::shared_ptr<ReadGroup> group;  // with read-ahead: slot k is subfolder slotBase + k
+        std::size_t slotBase;
+        bool onStack = true;     // false for a look at the walk's innermost level
+        bool groupLent = false;  // the group is the walk's, lent to a look: it stays
+    };
+    // What a look puts aside of the walk, to give it back at its end.
+    struct LookMark {
+        std::size_t levels, subfolders;
+        Fd current;
+        FolderListing listing;
+        std::size_t currentFirst;
+        std::shared_ptr<ReadGroup> currentGroup;
+        bool currentGroupLent;
+        std::optional<FolderIdentity> identity;
+        std::string path, taken;
+        ino_t takenInode;
+        bool takenSeenAsFolder;
+        ListingOptions options;
     };
 
     void prepareReadAhead(int folderFd);
     OpenOutcome open(int parentFd, bool grant);
     void read();
     OpenOutcome adopt(ReadFolder folder);
+    // A folder read ahead for a look: the walk takes it later, so it is copied.
+    OpenOutcome adoptLooked(const ReadFolder& folder);
+    std::shared_ptr<ReadGroup> currentGroup();
+    std::size_t takenSlot() const { return levels_.back().next - 1 - levels_.back().slotBase; }
     void dropCurrentGroup();
+    void beginLook();
+    // A look's first level: one subfolder, `name`, slot `slot` of `group`.
+    void lookAtOne(std::string name, ino_t inode, std::shared_ptr<ReadGroup> group,
+                   std::size_t slot, std::size_t pathLength, bool onStack);
     // Takes the time a folder took to open and read into the average that engages the readers.
     void notePace(std::chrono::nanoseconds took);
     void startPaceWindow();
@@ -144,6 +179,9 @@ private:
     unsigned threads_ = 1;  // asked for
     std::unique_ptr<ReadAhead> readAhead_;
     std::shared_ptr<ReadGroup> currentGroup_;  // the current folder's subfolders, read ahead
+    bool currentGroupLent_ = false;            // read ahead for the walk, looked at by a look
+    std::optional<LookMark> look_;
+    std::size_t lookOpens_ = 0;
     std::optional<FolderIdentity> currentIdentity_;
     bool takenSeenAsFolder_ = false;
     std::chrono::nanoseconds engageAbove_ = kEngageReadAheadAbove;

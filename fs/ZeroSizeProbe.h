@@ -19,56 +19,47 @@ enum class SizeAnswer {
     Unreadable,  // some part of the tree below cannot be read (a failed size read)
 };
 
-// Answers the total-size question for folders, reading only as far as needed: it stops at
-// the first file of non-zero length or the first folder that cannot be read. Every folder it
-// reads keeps its answer, so a walk that asks about a folder and later about each folder
-// below it reads each folder once here, however deep the tree. A subfolder that is the mount
-// point of another file system makes the size unreadable. Never follows links.
+// The answer that the files of one folder give by themselves.
+inline SizeAnswer sizeAnswerOf(FileLength length) {
+    switch (length) {
+        case FileLength::Zero:
+            return SizeAnswer::Zero;
+        case FileLength::NotZero:
+            return SizeAnswer::NotZero;
+        case FileLength::Unreadable:
+            break;
+    }
+    return SizeAnswer::Unreadable;
+}
+
+// Answers the total-size question for folders a walk has read but not entered, reading only
+// as far as needed: it stops at the first file of non-zero length or the first folder that
+// cannot be read. It asks the walk itself for the folders below (FolderWalk's looks), so a
+// question runs on the walk's stack, readers and descriptor budget, and what readers read for
+// it serves the walk when it enters those folders. Every folder it reads keeps its answer, so
+// a walk that asks about a folder and later about each folder below it has each folder read
+// once here, however deep the tree. A subfolder that is the mount point of another file
+// system makes the size unreadable. Never follows links.
 class ZeroSizeProbe {
 public:
-    ZeroSizeProbe();
-
-    // The answer for the folder `name` (listed with `inode`) inside the open folder `parentFd`.
-    SizeAnswer sizeOf(int parentFd, std::string_view name, ino_t inode);
-    // The answer for subfolder `i` of the folder `walk` read last, and for the subfolder it
-    // took last. Where `walk` reads ahead, the answer comes from what its readers read, which
-    // the walk uses again when it enters those folders: each folder is opened once.
+    // The answer for subfolder `i` of the folder `walk` read last.
     SizeAnswer sizeOfSubfolder(FolderWalk& walk, std::size_t i);
-    SizeAnswer sizeOfTaken(FolderWalk& walk);
     // The answer its subfolders give for the folder `walk` read last: the first that is not
     // zero-size. Where all are, the walk lists the folder without entering it, and their
     // answers are not kept.
     SizeAnswer sizeOfSubfolders(FolderWalk& walk);
+    // The answer for the folder `walk` read last, its files included: `walk` must have read
+    // their lengths (ListingOptions::fileLengths).
+    SizeAnswer sizeOfCurrent(FolderWalk& walk);
+    // The answer for the subfolder `walk` took last and has not entered.
+    SizeAnswer sizeOfTaken(FolderWalk& walk);
 
     // The remembered answer for that folder, if it has one; the answer is forgotten, since a
     // walk visits each folder once.
     std::optional<SizeAnswer> takeKnown(std::string_view name, ino_t inode);
 
-    // Folders that count as data and are never entered (see ListingOptions::keepOut).
-    void keepOut(std::shared_ptr<const std::vector<ino_t>> folders) {
-        walk_.options().keepOut = std::move(folders);
-    }
-    // What the asking walk knows of its file system: its end of a listing and the device its
-    // folders have (see ListingOptions).
-    void setFileSystem(const ListingOptions& of) {
-        walk_.options().endMark = of.endMark;
-        walk_.options().device = of.device;
-    }
-
-    // Reader threads for the questions it walks itself, engaged as a walk's are (see
-    // FolderWalk::setThreads): below a folder the asking walk read without reading ahead.
-    void setThreads(unsigned threads, std::chrono::nanoseconds engageAbove) {
-        walk_.setThreads(threads, engageAbove);
-    }
-
     // Forgets every remembered answer, for a walk that starts afresh.
     void forget() { known_.clear(); }
-
-    std::size_t reads() const { return walk_.reads(); }
-    std::size_t opens() const { return walk_.opens(); }
-    std::size_t opensAhead() const { return walk_.opensAhead(); }
-    // Folders whose answer came from what a read-ahead read.
-    std::size_t looked() const { return looked_; }
     // The answers remembered and not yet taken.
     std::size_t held() const { return known_.size(); }
 
@@ -83,43 +74,29 @@ private:
             return k.nameHash ^ (k.inode * 0x9e3779b97f4a7c15ULL);
         }
     };
+    struct Level {
+        Key key;
+        std::size_t mark;  // noted_.size() when it was opened
+    };
 
     static Key keyOf(std::string_view name, ino_t inode);
-    // sizeOf() within a question already being answered.
-    SizeAnswer ask(int parentFd, std::string_view name, ino_t inode);
+    // Walks the look `walk` was just given: Zero when every folder of its first level is.
+    SizeAnswer lookDown(FolderWalk& walk);
     // Remembers an answer found while the current question is answered, and returns it.
     SizeAnswer note(const Key& key, SizeAnswer answer);
     // A walk that asks never enters a folder found zero-size (it lists it instead), so the
     // answers noted below it, since `mark`, are forgotten: otherwise they would stay for the
     // rest of the walk, and make every visit look for its folder among them.
     void forgetBelow(std::size_t mark);
-    // The answer the folder just read gives by itself; nullopt when its subfolders decide.
-    std::optional<SizeAnswer> answerOfListing() const;
-    // Asks about every folder below the open levels; the answer for the outermost.
-    SizeAnswer descend();
+    // The answer the folder `walk` read last gives by itself; nullopt when its subfolders
+    // decide.
+    static std::optional<SizeAnswer> answerOfListing(const FolderWalk& walk);
+    // Everything still open contains the folder that answered `answer`: so it answers too.
     SizeAnswer failAll(SizeAnswer answer);
-    // The answer for slot `i` of `group`, from the read-ahead's folders.
-    SizeAnswer lookDown(ReadAhead& readAhead, const std::shared_ptr<ReadGroup>& group,
-                        std::size_t i);
-    // The answer a folder read ahead gives: from its listing, else from its subfolders.
-    std::optional<SizeAnswer> answerOf(const ReadFolder& folder);
-    struct Look {
-        std::shared_ptr<ReadGroup> group;  // the subfolders of a folder being asked about
-        std::size_t next;
-        Key key;
-        std::size_t mark;  // noted_.size() when it was opened
-    };
-    struct Level {
-        Key key;
-        std::size_t mark;  // noted_.size() when it was opened
-    };
 
     std::unordered_map<Key, SizeAnswer, KeyHash> known_;
-    FolderWalk walk_;
-    std::vector<Level> levels_;  // each open level of walk_
+    std::vector<Level> levels_;  // the look's open levels above its first
     std::vector<Key> noted_;     // the answers found for the current question, in order
-    std::vector<Look> looks_;
-    std::size_t looked_ = 0;
 };
 
 }  // namespace voidbroom

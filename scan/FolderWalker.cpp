@@ -3,19 +3,6 @@
 #include <cerrno>
 
 namespace voidbroom {
-namespace {
-SizeAnswer sizeAnswerOf(FileLength length) {
-    switch (length) {
-        case FileLength::Zero:
-            return SizeAnswer::Zero;
-        case FileLength::NotZero:
-            return SizeAnswer::NotZero;
-        case FileLength::Unreadable:
-            break;
-    }
-    return SizeAnswer::Unreadable;
-}
-}  // namespace
 
 FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
     setThreads(threads);
@@ -23,11 +10,11 @@ FolderWalker::FolderWalker(ScanHost& host, unsigned threads) : host_(host) {
 
 WalkCounters FolderWalker::counters() const {
     return {.foldersOpened = foldersOpened_,
-            .directoryReads = walk_.reads() + probe_.reads(),
-            .probeOpens = probe_.opens(),
-            .opens = walk_.opens() + probe_.opens(),
+            .directoryReads = walk_.reads(),
+            .probeOpens = walk_.lookOpens(),
+            .opens = walk_.opens(),
             .sizesHeld = probe_.held(),
-            .opensAhead = walk_.opensAhead() + probe_.opensAhead()};
+            .opensAhead = walk_.opensAhead()};
 }
 
 WalkResult FolderWalker::ScanFolder(const std::string& rootPath, int scanMode) {
@@ -58,7 +45,6 @@ WalkResult FolderWalker::walkFrom(OpenedFolder root, const std::string& rootPath
     if (!root.fd) return {WalkResult::Status::RootFailed, describeOpenFailure(root)};
     keepTrashesOut(root.fd.get());
     walk_.start(std::move(root.fd), rootPath);
-    probe_.setFileSystem(walk_.options());
     examine(std::nullopt);
     while (!walk_.done()) {
         if (walk_.take())
@@ -73,9 +59,7 @@ WalkResult FolderWalker::walkFrom(OpenedFolder root, const std::string& rootPath
 // The trashes on the root's file system count as content: the folders in them were put
 // there by the user, and are not listed again.
 void FolderWalker::keepTrashesOut(int rootFd) {
-    auto trashes = trashFoldersOf(rootFd, places_);
-    probe_.keepOut(trashes);
-    walk_.options().keepOut = std::move(trashes);
+    walk_.options().keepOut = trashFoldersOf(rootFd, places_);
 }
 
 // One visit of the subfolder just taken. After a stop the remaining visits still yield, then

@@ -31,9 +31,9 @@ struct WalkCounters {
     std::size_t foldersOpened = 0;
     std::size_t directoryReads = 0;  // getdents64 calls, the walk's and the size probe's
     std::size_t probeOpens = 0;      // folders opened again to answer a size question
-    std::size_t opens = 0;       // folders opened in all, by the walk, its readers and the probe
-    std::size_t sizesHeld = 0;   // size answers the probe holds for visits still to come
-    std::size_t opensAhead = 0;  // of `opens`, those the reader threads made
+    std::size_t opens = 0;           // folders opened in all, by the walk and its readers
+    std::size_t sizesHeld = 0;       // size answers the probe holds for visits still to come
+    std::size_t opensAhead = 0;      // of `opens`, those the reader threads made
 };
 
 // The depth-first, pre-order walk that classifies every folder below a root in one listing
@@ -55,7 +55,6 @@ public:
     void setThreads(unsigned threads,
                     std::chrono::nanoseconds engageAbove = kEngageReadAheadAbove) {
         walk_.setThreads(threads, engageAbove);
-        probe_.setThreads(threads, engageAbove);
     }
 
     WalkCounters counters() const;

@@ -15,7 +15,7 @@ TEST(FolderWalk, ReadersAreEngagedOnlyWhereFoldersAreSlowToRead) {
         FolderWalk walk;
         walk.setThreads(threads, engageAbove);
         EXPECT_TRUE(walk.start(tree.root(), FollowLinks::No).opened());
-        return walk.currentGroup() != nullptr;
+        return walk.readingAhead();
     };
     EXPECT_FALSE(engagedAtRoot(8, std::chrono::hours(1)));
     EXPECT_TRUE(engagedAtRoot(8, std::chrono::nanoseconds(0)));
