@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/EntryOutput.h"
 #include "fs/ReadAhead.h"
-#include "scan/EntryOutput.h"
 
 namespace voidbroom {
 

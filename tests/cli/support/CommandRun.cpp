@@ -1,4 +1,4 @@
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 
 #include <fcntl.h>
 #include <pty.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "scan/ScanCommand.h"
+#include "cli/ScanCommand.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom::test {

@@ -8,8 +8,8 @@
 
 #include <set>
 
-#include "scan/TerminalText.h"
-#include "tests/support/CommandRun.h"
+#include "cli/TerminalText.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom {

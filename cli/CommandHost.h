@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "scan/CommandOutput.h"
-#include "scan/ProgressLine.h"
+#include "cli/CommandOutput.h"
+#include "cli/ProgressLine.h"
 #include "scan/ScanHost.h"
 
 namespace voidbroom {

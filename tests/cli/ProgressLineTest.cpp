@@ -1,6 +1,6 @@
 // The progress line: what it shows in a given width, how often it is drawn, and that only a
 // terminal sees it unless it is asked for.
-#include "scan/ProgressLine.h"
+#include "cli/ProgressLine.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <regex>
 #include <thread>
 
-#include "scan/Utf8.h"
-#include "tests/support/CommandRun.h"
+#include "cli/Utf8.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom {

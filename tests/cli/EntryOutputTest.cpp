@@ -1,11 +1,11 @@
 // The three output formats: each entry's bytes as a script gets them back.
-#include "scan/EntryOutput.h"
+#include "cli/EntryOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 

@@ -1,4 +1,4 @@
-#include "scan/ScanOptions.h"
+#include "cli/ScanOptions.h"
 
 #include <optional>
 #include <string_view>

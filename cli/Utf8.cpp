@@ -1,4 +1,4 @@
-#include "scan/Utf8.h"
+#include "cli/Utf8.h"
 
 namespace voidbroom {
 namespace {

@@ -1,14 +1,14 @@
 // voidbroom-scan as scripts see it: its output, its messages and its exit status. Most cases
 // run the command in this process with temporary files for its streams; some run the built
 // program (VOIDBROOM_SCAN).
-#include "scan/ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 

@@ -1,6 +1,6 @@
-#include "scan/TerminalText.h"
+#include "cli/TerminalText.h"
 
-#include "scan/Utf8.h"
+#include "cli/Utf8.h"
 
 namespace voidbroom {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom {

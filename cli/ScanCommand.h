@@ -3,7 +3,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "scan/ScanOptions.h"
+#include "cli/ScanOptions.h"
 
 namespace voidbroom {
 

@@ -1,6 +1,6 @@
 // --delete: the folders of a walk's entries go as Delete selected would delete them, and
 // whatever changed since the walk stays, is told, and does not stop the rest.
-#include "scan/FolderRemoval.h"
+#include "cli/FolderRemoval.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TempTree.h"
 

@@ -1,17 +1,17 @@
-#include "scan/ScanCommand.h"
+#include "cli/ScanCommand.h"
 
 #include <unistd.h>
 
 #include <optional>
 #include <string>
 
+#include "cli/CommandHost.h"
+#include "cli/CommandOutput.h"
+#include "cli/FolderRemoval.h"
+#include "cli/ProgressLine.h"
 #include "fs/FolderDeleter.h"
 #include "fs/Paths.h"
-#include "scan/CommandHost.h"
-#include "scan/CommandOutput.h"
-#include "scan/FolderRemoval.h"
 #include "scan/FolderWalker.h"
-#include "scan/ProgressLine.h"
 
 namespace voidbroom {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "scan/EntryOutput.h"
-#include "scan/ProgressLine.h"
+#include "cli/EntryOutput.h"
+#include "cli/ProgressLine.h"
 #include "scan/ResultEntry.h"
 
 namespace voidbroom {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <random>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom {

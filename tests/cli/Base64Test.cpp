@@ -1,4 +1,4 @@
-#include "scan/Base64.h"
+#include "cli/Base64.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "scan/CommandOutput.h"
+#include "cli/CommandOutput.h"
 
 #include <cerrno>
 #include <cstring>
 
 #include <unistd.h>
 
-#include "scan/TerminalText.h"
+#include "cli/TerminalText.h"
 
 namespace voidbroom {
 

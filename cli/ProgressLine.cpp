@@ -1,11 +1,11 @@
-#include "scan/ProgressLine.h"
+#include "cli/ProgressLine.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <vector>
 
-#include "scan/Utf8.h"
+#include "cli/Utf8.h"
 
 namespace voidbroom {
 namespace {

@@ -1,4 +1,4 @@
-#include "scan/CommandHost.h"
+#include "cli/CommandHost.h"
 
 namespace voidbroom {
 

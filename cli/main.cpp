@@ -1,8 +1,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include "cli/ScanCommand.h"
 #include "fs/FolderStack.h"
-#include "scan/ScanCommand.h"
 
 namespace {
 

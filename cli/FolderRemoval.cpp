@@ -1,4 +1,4 @@
-#include "scan/FolderRemoval.h"
+#include "cli/FolderRemoval.h"
 
 namespace voidbroom {
 

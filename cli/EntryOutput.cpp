@@ -1,7 +1,7 @@
-#include "scan/EntryOutput.h"
+#include "cli/EntryOutput.h"
 
-#include "scan/Base64.h"
-#include "scan/Utf8.h"
+#include "cli/Base64.h"
+#include "cli/Utf8.h"
 
 namespace voidbroom {
 namespace {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/CommandRun.h"
+#include "tests/cli/support/CommandRun.h"
 #include "tests/support/TempTree.h"
 
 namespace voidbroom {
@@ -42,8 +42,7 @@ TEST(RefusingDrives, OnAReadOnlyDriveEveryFolderIsReportedAndStays) {
     std::ofstream(drive + "/d/f") << "x";
     ASSERT_EQ(::mount("none", drive.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     for (const std::string how : {"--delete", "--trash"}) {
-        const Outcome outcome =
-            runWithHomeTrashIn(tree.path("home"), {how, "--mode", "1", drive});
+        const Outcome outcome = runWithHomeTrashIn(tree.path("home"), {how, "--mode", "1", drive});
         EXPECT_EQ(outcome.status, 1) << how;
         EXPECT_EQ(outcome.out, "") << how;
         EXPECT_EQ(linesIn(outcome.err), 3u) << outcome.err;
@@ -54,7 +53,8 @@ TEST(RefusingDrives, OnAReadOnlyDriveEveryFolderIsReportedAndStays) {
                 << outcome.err;
         }
     }
-    for (const char* kept : {"e", "z/a", "z/s", "d/f", "d/n"}) EXPECT_TRUE(exists(drive + "/" + kept));
+    for (const char* kept : {"e", "z/a", "z/s", "d/f", "d/n"})
+        EXPECT_TRUE(exists(drive + "/" + kept));
 }
 
 // A full drive: deleting needs no room and goes on; a move to the trash whose record cannot be
