@@ -95,7 +95,7 @@ Form1::FsoFactory Form1::defaultFso() {
 Form1::Form1(FsoFactory makeFso) : makeFso_(std::move(makeFso)) {
     Form_Initialize();
     registerPictures();
-    registerFontSubstitutes();
+    registerFontSubstitutes();  // before the first widget asks for Segoe UI or Arial
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(px(6615), px(7065));

@@ -1,7 +1,6 @@
 #include <QApplication>
 
 #include "app/Form1.h"
-#include "app/Layout.h"
 #include "app/ProgramEnd.h"
 #include "fs/FolderStack.h"
 
@@ -13,7 +12,6 @@ int main(int argc, char** argv) {
     // The desktop entry's name without ".desktop": how a Wayland compositor or a task bar
     // finds the program's icon and name for its window.
     QApplication::setDesktopFileName(QStringLiteral(VOIDBROOM_APP_ID));
-    voidbroom::layout::registerFontSubstitutes();
     voidbroom::Form1 form;
     if (!form.loaded()) return 1;
     form.show();

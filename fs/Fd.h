@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <string_view>
 #include <utility>
 
 namespace voidbroom {
@@ -35,5 +36,10 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Writes the whole of `data` to `fd`, going on after an interruption or a short write. False
+// when the descriptor takes no more, with errno saying why (ENOSPC where it took nothing
+// without an error).
+bool writeAll(int fd, std::string_view data);
 
 }  // namespace voidbroom

@@ -61,8 +61,7 @@ OpenStatus WalkRoot::open(const std::string& path, WalkRoot& root, int& error) {
 }
 
 FolderPlace placeBelow(const WalkRoot& root, const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const std::string trimmed(withoutTrailingSlashes(path));
     if (trimmed + "/" == root.path || trimmed == root.path)
         throw FsError(trimmed, "it is the folder given, which is never removed itself");
     if (!path.starts_with(root.path)) throw FsError(trimmed, "it is not below the folder given");
@@ -88,8 +87,7 @@ FolderPlace placeBelow(const WalkRoot& root, const std::string& path) {
 }
 
 FolderPlace placeOf(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const std::string trimmed(withoutTrailingSlashes(path));
     FolderPlace place{{}, std::string(leafName(trimmed)), trimmed};
     refuseSpecialNames(trimmed, place.name);
     OpenedFolder parent = openFolderPath(parentPathOf(trimmed), FollowLinks::No);

@@ -25,16 +25,6 @@ bool sameFolder(int parentFd, const char* name, const FolderIdentity& folder) {
            st.st_dev == folder.device && st.st_ino == folder.inode;
 }
 
-bool writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 unsigned long long bytesOfFiles(const FolderWalk& walk) {
     unsigned long long bytes = 0;
     const NameList& files = walk.listing().fileNames;

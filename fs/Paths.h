@@ -5,11 +5,16 @@
 
 namespace voidbroom {
 
+// `path` without the separators after its last name ("/" stays "/").
+inline std::string_view withoutTrailingSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return path;
+}
+
 // The path of a folder used as the root of a walk: the folder's path with exactly one
 // final "/" ("/" stays "/"), the way a drive's root path ends in its separator.
 inline std::string rootPathOf(std::string_view folder) {
-    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
-    std::string root(folder);
+    std::string root(withoutTrailingSlashes(folder));
     if (root.empty() || root.back() != '/') root += '/';
     return root;
 }
@@ -27,14 +32,14 @@ inline std::string childPath(std::string parent, std::string_view name) {
 
 // The last component of a path, without the separators after it.
 inline std::string_view leafName(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    path = withoutTrailingSlashes(path);
     const auto slash = path.rfind('/');
     return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
 }
 
 // The path of the folder that holds `path` ("." for a bare name, "/" for a name in "/").
 inline std::string parentPathOf(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    path = withoutTrailingSlashes(path);
     const auto slash = path.rfind('/');
     if (slash == std::string_view::npos) return ".";
     return std::string(path.substr(0, slash == 0 ? 1 : slash));

@@ -1,7 +1,6 @@
 #include "fs/TrashCan.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "fs/FolderOpen.h"
 #include "fs/FolderPlace.h"
 #include "fs/FsError.h"
+#include "fs/HomeFolder.h"
 #include "fs/Paths.h"
 
 namespace voidbroom {
@@ -21,11 +21,6 @@ namespace {
 struct Refusal {
     std::string reason;
 };
-
-std::string trimmed(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
 
 // The folder `name` in `parentFd`, made with mode 0700 when missing; never a link.
 Fd madeFolder(int parentFd, const char* name) {
@@ -109,16 +104,10 @@ TrashPlaces TrashPlaces::ofThisUser() {
     places.uid = geteuid();
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data && data[0] == '/') {
-        places.homeTrash = trimmed(data) + "/Trash";
+        places.homeTrash = std::string(withoutTrailingSlashes(data)) + "/Trash";
         return places;
     }
-    const char* home = std::getenv("HOME");
-    std::string homeFolder = home && home[0] == '/' ? home : "";
-    if (homeFolder.empty()) {
-        if (const passwd* user = getpwuid(places.uid)) homeFolder = user->pw_dir;
-    }
-    places.homeTrash =
-        (homeFolder.empty() ? std::string() : trimmed(homeFolder)) + "/.local/share/Trash";
+    places.homeTrash = homeFolder() + "/.local/share/Trash";
     return places;
 }
 

@@ -111,7 +111,7 @@ void LogFile::write(std::string_view text) {
     if (buffer_.size() + text.size() > kBlockSize) {
         flush();
         if (text.size() >= kBlockSize) {  // a big content block goes out without a copy
-            writeAll(text);
+            if (!writeAll(fd_.get(), text)) failWriting(errno);
             return;
         }
     }
@@ -119,17 +119,8 @@ void LogFile::write(std::string_view text) {
 }
 
 void LogFile::flush() {
-    writeAll(buffer_);
+    if (!writeAll(fd_.get(), buffer_)) failWriting(errno);
     buffer_.clear();
-}
-
-void LogFile::writeAll(std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd_.get(), data.data(), data.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) failWriting(written < 0 ? errno : ENOSPC);
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
 }
 
 void LogFile::commit() {

@@ -39,7 +39,6 @@ private:
     void openInPlace();
     void removeTemporary();
     void flush();
-    void writeAll(std::string_view data);
 
     std::string path_;       // as given, for messages
     LogTarget target_;       // the folder and name of the file to replace, links followed

@@ -5,7 +5,7 @@
 namespace voidbroom {
 
 // Where the log goes unless the user types another path: voidbroom-log.txt in the user's
-// home folder (from HOME, else the password database; the current folder without either).
+// home folder (see homeFolder; the current folder without one).
 std::string defaultLogPath();
 
 }  // namespace voidbroom

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "fs/FsError.h"
+#include "fs/Paths.h"
 
 namespace voidbroom {
 
@@ -25,8 +26,7 @@ std::optional<FolderFailure> tryAction(const ResultEntry& entry, const FolderAct
     try {
         action(entry);
     } catch (const FsError& error) {
-        std::string_view path = entry.path;
-        while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+        const std::string_view path = withoutTrailingSlashes(entry.path);
         return FolderFailure{entry.path, error.path() == path ? error.reason() : error.what()};
     }
     return std::nullopt;

@@ -32,11 +32,6 @@ void ResultListView::AddItem(ResultEntry entry) {
     listChanged();
 }
 
-void ResultListView::RemoveItem(std::size_t index) {
-    list_.remove(index);
-    listChanged();
-}
-
 void ResultListView::Clear() {
     list_.clear();
     listChanged();

@@ -23,7 +23,6 @@ public:
 
     // The list box operations the commands use.
     void AddItem(ResultEntry entry);
-    void RemoveItem(std::size_t index);
     void Clear();
     std::size_t ListCount() const { return list_.count(); }
     // The entry's text as the list shows it.

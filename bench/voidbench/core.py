@@ -48,7 +48,7 @@ class Bench:
 
     def __init__(self, build_dir, recipes, work, trees_dir, keep):
         self.build_dir = build_dir
-        self.scan = build_dir / "scan" / "voidbroom-scan"
+        self.scan = build_dir / "cli" / "voidbroom-scan"
         self.window = build_dir / "bench" / "voidbroom-window-bench"
         self.recipes = recipes
         self.work = work            # scratch, always removed at the end

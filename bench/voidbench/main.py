@@ -162,7 +162,7 @@ def check_tools(build_dir):
     if missing:
         raise CannotStart("missing " + ", ".join(missing)
                           + " (make bench installs hyperfine, bfs, fd-find and libfuse3)")
-    scan = build_dir / "scan" / "voidbroom-scan"
+    scan = build_dir / "cli" / "voidbroom-scan"
     if not os.access(scan, os.X_OK):
         raise CannotStart(f"no voidbroom-scan at {scan}; build first (make release)")
     if not tree_maker().is_file():

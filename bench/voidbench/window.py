@@ -158,7 +158,7 @@ def section_delete_zero_size(bench):
     copy = bench.work / "zero-copy"
     refresh = ["bash", "-c", f"rm -rf {shlex.quote(str(copy))} && "
                f"cp -a {shlex.quote(tree.root)} {shlex.quote(str(copy))} && sync"]
-    scan = bench.build_dir / "scan" / "voidbroom-scan"
+    scan = bench.build_dir / "cli" / "voidbroom-scan"
     timings = bench.hyperfine("delete-zero", [
         ("voidbroom-scan --delete --mode 1", [scan, "--delete", "--mode", "1", copy]),
         ("rm -rf", ["rm", "-rf", copy])], prepare=[refresh], runs=3, warmup=0)

@@ -11,6 +11,12 @@ namespace voidbroom::test {
 
 using Lines = std::vector<std::string>;
 
+// For walks whose order the file system decides.
+inline Lines sorted(Lines lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 // A scan host that records what the walk reports. `onYield` runs at every yield, with the
 // number of yields so far, to stop the walk or change the tree under it.
 class RecordingHost : public ScanHost {
