@@ -15,9 +15,10 @@ SHOT_PACKAGES   := xvfb xauth
 # the trash's own reader, which the trash tests check the moved folders with, libfuse3
 # for the benchmark's slow mirror, which is tested too, the X server that the program's
 # end is tested on, where it can hold the clipboard, and btrfs-progs, which makes the btrfs
-# images (and the subvolumes in them) that the walk, --delete and --trash are tested on.
+# images (and the subvolumes in them) that the walk, --delete and --trash are tested on, and
+# zsh and fish, whose completions of voidbroom-scan are checked for their syntax.
 TEST_PACKAGES   := desktop-file-utils appstream man-db groff-base trash-cli libfuse3-dev fuse3 \
-                   xvfb xauth btrfs-progs
+                   xvfb xauth btrfs-progs zsh fish
 DEB_PACKAGES    := dpkg-dev file
 
 .PHONY: all run test install deb bench screenshot deps release format clean

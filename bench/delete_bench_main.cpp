@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
                      describeOpenFailure(folder).c_str());
         return 2;
     }
-    const DeleteCheck check{identityOf(folder.fd.get()), DeleteRule::Everything};
+    DeleteCheck check;
+    check.folder = identityOf(folder.fd.get());
+    check.rule = DeleteRule::Everything;
     folder.fd.reset();
     try {
         FileSystemObject(FileSystemOptions{}).DeleteFolder(argv[1], true, check);

@@ -24,7 +24,7 @@ void CommandOutput::entry(const ResultEntry& entry) {
         text_ = terminalSafe(entryText(entry));
         text_ += '\n';
     } else {
-        appendEntry(text_, entry, format_);
+        appendEntry(text_, entry, format_, junkCounted_);
     }
     std::fwrite(text_.data(), 1, text_.size(), out_);
 }

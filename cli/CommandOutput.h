@@ -24,6 +24,8 @@ public:
     bool failed() const { return std::ferror(out_) != 0; }
     // Writes out what is buffered; false, with a message, when the output cannot be written.
     bool flush();
+    // Whether entries say how many junk files they hold (in JSON), as when junk rules are given.
+    void countJunk() { junkCounted_ = true; }
 
 private:
     std::FILE* out_;
@@ -33,6 +35,7 @@ private:
     std::string text_;  // reused for every entry
     bool failureTold_ = false;
     bool escaped_;  // entries go to a terminal as lines
+    bool junkCounted_ = false;
 };
 
 }  // namespace voidbroom

@@ -30,7 +30,7 @@ void appendEscaped(std::string& out, unsigned char byte) {
     }
 }
 
-void appendJsonEntry(std::string& out, const ResultEntry& entry) {
+void appendJsonEntry(std::string& out, const ResultEntry& entry, bool junkCounted) {
     out += "{\"kind\":\"";
     out += kindName(entry.kind);
     out += "\",\"path\":";
@@ -40,6 +40,7 @@ void appendJsonEntry(std::string& out, const ResultEntry& entry) {
         out += base64(entry.path);
         out += '"';
     }
+    if (junkCounted) out += ",\"junk_files\":" + std::to_string(entry.junkFiles);
     out += "}\n";
 }
 
@@ -76,9 +77,10 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-void appendEntry(std::string& out, const ResultEntry& entry, OutputFormat format) {
+void appendEntry(std::string& out, const ResultEntry& entry, OutputFormat format,
+                 bool junkCounted) {
     if (format == OutputFormat::JsonLines) {
-        appendJsonEntry(out, entry);
+        appendJsonEntry(out, entry, junkCounted);
         return;
     }
     out += entryText(entry);

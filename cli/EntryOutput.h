@@ -23,6 +23,9 @@ void appendJsonString(std::string& out, std::string_view text);
 
 // Appends `entry` in `format`, with its terminator. In JSON, a path that is not valid UTF-8
 // also carries its exact bytes in base64 as "path_base64".
-void appendEntry(std::string& out, const ResultEntry& entry, OutputFormat format);
+// With `junkCounted` (junk rules are given), JSON also says how many junk files the folder
+// holds, as "junk_files".
+void appendEntry(std::string& out, const ResultEntry& entry, OutputFormat format,
+                 bool junkCounted = false);
 
 }  // namespace voidbroom

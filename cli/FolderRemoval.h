@@ -19,8 +19,12 @@ struct FolderTreatment {
 // Deletes the entry's folder with force, under the entry's check, as Delete selected does;
 // every folder is reached from `root`, which is never removed itself. `deleter` and `root`
 // must outlive the treatment.
-FolderTreatment deletionWith(FolderDeleter& deleter, const WalkRoot& root);
+// `rules` are what the walk listed by (see DeleteCheck: names, and the age as the time from
+// which a modification is recent).
+FolderTreatment deletionWith(FolderDeleter& deleter, const WalkRoot& root,
+                             const DeleteCheck& rules = {});
 // Moves the entry's folder to the trash under the same check, as Move to Trash does.
-FolderTreatment trashingWith(FolderTrasher& trasher, const WalkRoot& root);
+FolderTreatment trashingWith(FolderTrasher& trasher, const WalkRoot& root,
+                             const DeleteCheck& rules = {});
 
 }  // namespace voidbroom

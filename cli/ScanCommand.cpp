@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -50,7 +51,17 @@ public:
           output_(out, err, options.format, progress_ ? &*progress_ : nullptr),
           host_(output_, progress_ ? &*progress_ : nullptr, options.deleteFolders,
                 options.interrupted),
-          walker_(host_, static_cast<unsigned>(options.threads)) {}
+          walker_(host_, static_cast<unsigned>(options.threads)) {
+        rules_.names = options.rules;
+        if (options.olderThan) {
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            rules_.recentFrom =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(now - *options.olderThan)
+                    .count();
+        }
+        walker_.setRules(rules_.names, rules_.recentFrom);
+        if (rules_.names && rules_.names->hasJunk()) output_.countJunk();
+    }
 
     int run() {
         // Once the output is broken, nothing more is walked or deleted.
@@ -97,8 +108,9 @@ private:
         if (progress_) progress_->erase();
         FolderDeleter deleter;
         FolderTrasher trasher;
-        const FolderTreatment treatment =
-            options_.trashFolders ? trashingWith(trasher, root) : deletionWith(deleter, root);
+        const FolderTreatment treatment = options_.trashFolders
+                                              ? trashingWith(trasher, root, rules_)
+                                              : deletionWith(deleter, root, rules_);
         handleAllLastFirst(
             host_.takeEntries(), treatment.apply,
             [&](const ResultEntry& entry, const FolderFailure* failure) {
@@ -123,6 +135,7 @@ private:
     CommandOutput output_;
     CommandHost host_;
     FolderWalker walker_;
+    DeleteCheck rules_;  // only its names and age: what the walk lists by
     bool folderMissing_ = false;
     bool incomplete_ = false;
 };

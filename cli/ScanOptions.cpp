@@ -1,5 +1,7 @@
 #include "cli/ScanOptions.h"
 
+#include "cli/RuleOptions.h"
+
 #include <optional>
 #include <string_view>
 
@@ -81,6 +83,14 @@ bool takeFlag(std::string_view arg, ScanOptions& options, bool& nulls, bool& jso
     return true;
 }
 
+// Which option of the rules with a value `arg` is, with its value read; nullopt for none.
+std::optional<std::string_view> ruleOptionOf(ArgumentReader& args, std::string_view arg,
+                                             std::string_view& value, bool& missing) {
+    for (const std::string_view option : RuleOptions::kWithValue)
+        if (args.withValue(arg, option, value, missing)) return option;
+    return std::nullopt;
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
@@ -88,6 +98,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     ScanOptions& options = line.options;
     ArgumentReader args(argc, argv);
     bool operandsOnly = false, nulls = false, json = false, deletes = false, trashes = false;
+    RuleOptions rules;
     while (args.more()) {
         const std::string_view arg = args.take();
         if (operandsOnly || arg.size() < 2 || arg[0] != '-') {
@@ -103,6 +114,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                 arg == "--help" ? CommandLine::Request::Help : CommandLine::Request::Version;
             return line;
         } else if (takeFlag(arg, options, nulls, json, deletes, trashes)) {
+        } else if (arg == "--junk-common") {
+            rules.takeCommonJunk();
+        } else if (const auto option = ruleOptionOf(args, arg, value, missing)) {
+            if (missing)
+                return bad("option '" + std::string(*option) +
+                           "' needs a value: " + std::string(RuleOptions::valueOf(*option)));
+            if (const std::string error = rules.take(*option, value); !error.empty())
+                return bad(error);
         } else if (args.withValue(arg, "--mode", value, missing)) {
             if (missing) return bad("option '--mode' needs a value: 0, 1 or 2");
             const auto mode = parseMode(value);
@@ -124,6 +143,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     options.deleteFolders = deletes || trashes;
     options.trashFolders = trashes;
     if (options.folders.empty()) return bad("no FOLDER given (see --help)");
+    options.rules = rules.names();
+    options.olderThan = rules.olderThan();
     if (json) options.format = OutputFormat::JsonLines;
     if (nulls) options.format = OutputFormat::Null;
     return line;
@@ -141,7 +162,8 @@ std::string usageText() {
            "  -0, --null       end each entry with a NUL byte instead of a newline\n"
            "  --json           one JSON object a line: {\"kind\":\"empty\",\"path\":\"/a/b\"},\n"
            "                   kind \"empty\", \"zero-size\" or \"no-files\"; a path that is\n"
-           "                   not UTF-8 also comes byte-exact in \"path_base64\"\n"
+           "                   not UTF-8 also comes byte-exact in \"path_base64\"; with\n"
+           "                   junk rules, \"junk_files\" counts the folder's junk files\n"
            "  --delete         delete the listed folders, last listed first, and print each\n"
            "                   as it goes; a folder changed since the walk stays and is\n"
            "                   reported (in mode 2 a folder goes with all it holds); the\n"
@@ -161,6 +183,21 @@ std::string usageText() {
            "                   together, to standard error\n"
            "  --help           show this help\n"
            "  --version        show the version\n"
+           "\n"
+           "Cleanup rules (PATTERN is a glob on a name, as fnmatch reads it: a leading dot is\n"
+           "an ordinary character; each may be given many times; a rule that matches nothing\n"
+           "is no error):\n"
+           "  --junk PATTERN   files of that name count as absent: a folder that holds only\n"
+           "                   such files is empty, and they go with it\n"
+           "  --junk-common    the same for Thumbs.db, ehthumbs.db, desktop.ini, .DS_Store,\n"
+           "                   ._* and .directory\n"
+           "  --keep PATTERN   files and folders of that name stay: the folders that hold\n"
+           "                   them are never listed, entered or removed (wins over junk)\n"
+           "  --exclude PATTERN  folders and files of that name, or at that path from the\n"
+           "                   FOLDER when PATTERN holds a \"/\", are not entered and count as\n"
+           "                   content of their folder\n"
+           "  --older-than AGE  list a folder only when nothing in it or below it was\n"
+           "                   modified within AGE: 30d, 12h, 90m or 45s\n"
            "\n"
            "Exit status: 0 when every walk was complete and every deletion succeeded;\n"
            "1 when the output could not be written or a deletion failed; 2 for a bad\n"

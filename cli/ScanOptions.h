@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/EntryOutput.h"
+#include "fs/NameRules.h"
 #include "fs/ReadAhead.h"
 
 namespace voidbroom {
@@ -29,6 +33,10 @@ struct ScanOptions {
     // How many threads may read folders ahead of the walk; 1 walks serially.
     int threads = kDefaultThreads;
     std::vector<std::string> folders;  // in the order given
+    // The cleanup rules: names that are junk, to keep or excluded (null: none), and the age
+    // below which nothing in a folder may have been modified for it to be listed.
+    std::shared_ptr<const NameRules> rules;
+    std::optional<std::chrono::seconds> olderThan;
     // Called after the walk of each FOLDER and before its folders are deleted: a seam for
     // tests that change the tree in between.
     std::function<void(const std::string& folder)> afterWalk;

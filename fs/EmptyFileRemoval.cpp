@@ -28,9 +28,12 @@ int renameNoReplace(int fd, const char* from, const char* to) {
 }
 
 // Whether the file put aside may go; `held` keeps it open, under a lease where one is granted.
-EmptyFileOutcome checkAside(int folderFd, const char* aside, Fd& held) {
+EmptyFileOutcome checkAside(int folderFd, const char* aside, Fd& held, std::int64_t recentFrom) {
     struct stat st;
     if (fstatat(folderFd, aside, &st, AT_SYMLINK_NOFOLLOW) != 0) return failed(errno);
+    const std::int64_t time =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    if (time >= recentFrom) return {EmptyFileVerdict::Recent, 0, {}};
     if (!S_ISREG(st.st_mode)) return {};
     if (st.st_size > 0) return {EmptyFileVerdict::HoldsData, 0, {}};
     held.reset(openat(folderFd, aside, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -50,12 +53,13 @@ EmptyFileOutcome checkAside(int folderFd, const char* aside, Fd& held) {
 
 }  // namespace
 
-EmptyFileOutcome removeEmptyFile(int folderFd, const char* name, const std::string& asideName) {
+EmptyFileOutcome removeEmptyFile(int folderFd, const char* name, const std::string& asideName,
+                                 std::int64_t recentFrom) {
     const int moved = renameNoReplace(folderFd, name, asideName.c_str());
     if (moved == ENOENT) return {};
     if (moved != 0) return failed(moved);
     Fd held;
-    EmptyFileOutcome outcome = checkAside(folderFd, asideName.c_str(), held);
+    EmptyFileOutcome outcome = checkAside(folderFd, asideName.c_str(), held, recentFrom);
     if (outcome.verdict == EmptyFileVerdict::Removed) {
         if (unlinkat(folderFd, asideName.c_str(), 0) == 0 || errno == ENOENT) return outcome;
         outcome = failed(errno);
@@ -75,6 +79,9 @@ std::string describe(const EmptyFileOutcome& outcome) {
             break;
         case EmptyFileVerdict::InUse:
             text = "in use by another program";
+            break;
+        case EmptyFileVerdict::Recent:
+            text = "it was modified within the age given, so it stays";
             break;
         case EmptyFileVerdict::Failed:
             text = std::strerror(outcome.error);

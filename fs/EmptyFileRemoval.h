@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace voidbroom {
@@ -9,6 +10,7 @@ enum class EmptyFileVerdict {
     Removed,    // gone, or already gone
     HoldsData,  // a regular file with content now: it stays where it was
     InUse,      // another program has it open and could still write to it: it stays
+    Recent,     // it was modified from the time given on: it stays
     Failed,     // a system call failed; `error` says why
 };
 
@@ -24,7 +26,9 @@ struct EmptyFileOutcome {
 // that no other open allows, open in no other program; links, FIFOs, sockets and devices hold
 // no data of their own), and only then unlinked. A file that fails the check is renamed back.
 // The lease is held until the file is gone, so that nothing can open it in between.
-EmptyFileOutcome removeEmptyFile(int folderFd, const char* name, const std::string& asideName);
+// With `recentFrom` (nanoseconds since the epoch), one modified from then on stays too.
+EmptyFileOutcome removeEmptyFile(int folderFd, const char* name, const std::string& asideName,
+                                 std::int64_t recentFrom = INT64_MAX);
 
 // The text that tells a user why a file stayed.
 std::string describe(const EmptyFileOutcome& outcome);

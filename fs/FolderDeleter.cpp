@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "fs/EmptyFileRemoval.h"
 #include "fs/FsError.h"
 #include "fs/Paths.h"
+#include "fs/RuleCheck.h"
 
 namespace voidbroom {
 namespace {
@@ -17,6 +19,7 @@ namespace {
 constexpr int kMaxAttempts = 3;
 constexpr const char* kNotEmptyAnyMore =
     "it is not empty any more: something was put in it after the scan";
+constexpr const char* kRecent = "it was modified within the age given, so it stays";
 }  // namespace
 
 FolderDeleter::FolderDeleter() : walk_(ListingOptions{.fileNames = true}) {}
@@ -27,12 +30,27 @@ void FolderDeleter::fail(const std::string& reason) const {
 
 void FolderDeleter::deleteFolder(const FolderPlace& place, const DeleteCheck& check, bool force) {
     rule_ = check.rule;
+    check_ = check;
+    topLength_ = place.topLength == std::string::npos ? place.path.size() : place.topLength;
+    // Under rules, the whole tree is read first: an entry to keep, or one too recent, stops
+    // the deletion before anything is removed.
+    if (check.hasRules() && check.rule != DeleteRule::EmptyOnly) {
+        FolderWalk scout;
+        const std::string why =
+            whyNotRemovedWhole(scout, place.parent.get(), place.name, place.path, topLength_,
+                               check.names, check.recentFrom);
+        if (!why.empty()) throw FsError(place.path, "it stays: " + why);
+    }
     walk_.options().grantOwnerRights = force;
+    walk_.options().rules = check.names;
+    walk_.options().times = check.recentFrom.has_value();
     // The folder itself is not unlocked: nothing changes before it is known to be the one listed.
-    const ChangeWalk folder(walk_, place.parent.get(), place.name, place.path);
+    const ChangeWalk folder(walk_, place.parent.get(), place.name, place.path, topLength_);
     if (!folder.failure.empty()) fail(folder.failure);
     checkStillListed(check);
     if (check.rule == DeleteRule::EmptyOnly) {
+        for (std::size_t i = 0; i < walk_.listing().fileNames.size(); ++i)
+            removeFile(walk_.folderFd(), walk_.listing().fileNames.c_str(i), walk_.path());
         if (unlinkat(place.parent.get(), place.name.c_str(), AT_REMOVEDIR) == 0) return;
         fail(errno == ENOTEMPTY || errno == EEXIST ? kNotEmptyAnyMore : std::strerror(errno));
     }
@@ -54,6 +72,7 @@ void FolderDeleter::checkStillListed(const DeleteCheck& check) {
     if (check.rule == DeleteRule::EmptyOnly &&
         (walk_.listing().files > 0 || walk_.subfolderCount() > 0))
         fail(kNotEmptyAnyMore);
+    if (check.recentFrom && walk_.listing().newest >= *check.recentFrom) fail(kRecent);
 }
 
 void FolderDeleter::empty(int attempts) {
@@ -107,9 +126,50 @@ void FolderDeleter::leave() {
 }
 
 void FolderDeleter::removeFile(int fd, const char* name, const std::string& folder) {
+    const NameRole role =
+        check_.names ? check_.names->roleOf(name, false, fromTop(folder)) : NameRole::Plain;
+    if (role == NameRole::Kept)
+        throw FsError(childPath(folder, name), "it is to be kept, so its folder stays");
+    if (role == NameRole::Junk) return removeJunk(fd, name, folder);
+    if (rule_ == DeleteRule::EmptyOnly) fail(kNotEmptyAnyMore);
     if (rule_ == DeleteRule::ZeroLengthOnly) return removeIfEmpty(fd, name, folder);
+    checkAge(fd, name, folder);
     if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
     throw FsError(childPath(folder, name), std::strerror(errno));
+}
+
+// A junk file goes whatever it holds, as long as it is still one: a regular file or a link
+// under a junk name. Anything else put there under that name stops the deletion.
+void FolderDeleter::removeJunk(int fd, const char* name, const std::string& folder) {
+    struct stat st;
+    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return;
+        throw FsError(childPath(folder, name), std::strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        throw FsError(childPath(folder, name), "it is no longer a junk file, so its folder stays");
+    checkAge(fd, name, folder);
+    if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
+    throw FsError(childPath(folder, name), std::strerror(errno));
+}
+
+void FolderDeleter::checkAge(int fd, const char* name, const std::string& folder) const {
+    if (!check_.recentFrom) return;
+    struct stat st;
+    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return;
+        throw FsError(childPath(folder, name), std::strerror(errno));
+    }
+    const std::int64_t time =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    if (time >= *check_.recentFrom) throw FsError(childPath(folder, name), kRecent);
+}
+
+std::string_view FolderDeleter::fromTop(const std::string& folder) const {
+    std::string_view path = folder;
+    path.remove_prefix(std::min(topLength_, path.size()));
+    while (path.starts_with('/')) path.remove_prefix(1);
+    return path;
 }
 
 // A folder of total size 0 was listed for holding nothing but empty files and folders: a
@@ -121,7 +181,7 @@ void FolderDeleter::removeIfEmpty(int fd, const char* name, const std::string& f
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string aside =
             ".voidbroom-" + std::to_string(getpid()) + "-" + std::to_string(++asideCount_);
-        outcome = removeEmptyFile(fd, name, aside);
+        outcome = removeEmptyFile(fd, name, aside, check_.recentFrom.value_or(kNeverRead));
         if (outcome.verdict != EmptyFileVerdict::Failed || outcome.error != EEXIST) break;
     }
     if (outcome.verdict != EmptyFileVerdict::Removed)

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fs/FolderIdentity.h"
 #include "fs/FolderPlace.h"
 #include "fs/FolderWalk.h"
+#include "fs/NameRules.h"
 
 namespace voidbroom {
 
@@ -21,6 +25,15 @@ enum class DeleteRule {
 struct DeleteCheck {
     FolderIdentity folder;  // the folder that the scan listed
     DeleteRule rule = DeleteRule::EmptyOnly;
+    // The scan's rules on names: junk files go with the folder (and only they may, in a
+    // strictly empty one); an entry to keep or excluded stops the deletion before anything
+    // is removed.
+    std::shared_ptr<const NameRules> names = nullptr;
+    // With an age: a modification from this time on (nanoseconds since the epoch), of the
+    // folder or of anything below it, stops the deletion as well.
+    std::optional<std::int64_t> recentFrom;
+
+    bool hasRules() const { return (names && !names->empty()) || recentFrom.has_value(); }
 };
 
 // Deletes a folder with everything below it that its DeleteRule allows, with force: every
@@ -65,11 +78,19 @@ private:
     void removeFile(int fd, const char* name, const std::string& folder);
     // Removes a file that may go only while it holds no data, as what was checked.
     void removeIfEmpty(int fd, const char* name, const std::string& folder);
+    // Removes a junk file, still a regular file or a link.
+    void removeJunk(int fd, const char* name, const std::string& folder);
+    // Fails where a file is newer than the check's age allows.
+    void checkAge(int fd, const char* name, const std::string& folder) const;
+    // The path of `folder` from the top of the walk, for the rules' path patterns.
+    std::string_view fromTop(const std::string& folder) const;
     [[noreturn]] void fail(const std::string& reason) const;
 
     FolderWalk walk_;
     std::vector<int> attempts_;  // how often each open level has been emptied
     DeleteRule rule_ = DeleteRule::Everything;
+    DeleteCheck check_;
+    std::size_t topLength_ = 0;
     unsigned long asideCount_ = 0;  // for the private names files are put aside under
 };
 

@@ -79,7 +79,7 @@ FolderPlace placeBelow(const WalkRoot& root, const std::string& path) {
         held = std::move(next.fd);
         at = held.get();
     }
-    FolderPlace place{{}, std::string(relative.substr(start)), trimmed};
+    FolderPlace place{{}, std::string(relative.substr(start)), trimmed, root.path.size()};
     refuseSpecialNames(trimmed, place.name);
     place.parent.reset(held ? held.release() : reopenFolder(at));
     if (!place.parent) throw FsError(trimmed, "the folder that holds it cannot be opened");

@@ -27,6 +27,9 @@ struct FolderPlace {
     Fd parent;
     std::string name;
     std::string path;  // as listed, without a final "/", for messages
+    // Of `path`, the bytes that name the top of the walk it was found in (the FOLDER given):
+    // the rules' path patterns are read from there.
+    std::size_t topLength = std::string::npos;
 };
 
 // The place of the folder at `path`, a path below `root`: each folder on the way is opened

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace voidbroom {
 namespace {
 bool keptOut(const ListingOptions& options, ino_t inode) {
@@ -29,11 +31,69 @@ OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, 
     return child.outcome();
 }
 
+namespace {
+
+std::int64_t nanosecondsOf(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// The folder read under the user's rules, or with times: each entry's role decides how it
+// counts, and a file's length and time come from one look at it.
+void readFolderByRules(DirReader& reader, int fd, const ListingOptions& options,
+                       std::string_view path, FolderListing& listing, NameList& subfolders) {
+    const NameRules* rules = options.rules.get();
+    struct stat st;
+    listing.newest =
+        options.times ? (fstat(fd, &st) == 0 ? nanosecondsOf(st.st_mtim) : kNeverRead) : 0;
+    const auto noteFile = [&](const DirEntry& entry, bool junk) {
+        const bool lengthWanted =
+            !junk && options.fileLengths && listing.filesLength == FileLength::Zero;
+        if (!options.times && !lengthWanted) return;
+        if (fstatat(fd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (lengthWanted) listing.filesLength = FileLength::Unreadable;
+            listing.newest = options.times ? kNeverRead : 0;
+            return;
+        }
+        if (lengthWanted && st.st_size != 0) listing.filesLength = FileLength::NotZero;
+        if (options.times) listing.newest = std::max(listing.newest, nanosecondsOf(st.st_mtim));
+    };
+    const auto visit = [&](const DirEntry& entry) {
+        const NameRole role =
+            rules ? rules->roleOf(entry.name, entry.isFolder, path) : NameRole::Plain;
+        if (entry.isFolder && role == NameRole::Plain && !keptOut(options, entry.inode)) {
+            subfolders.add(entry.name, entry.inode);
+            return true;
+        }
+        if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
+        if (role == NameRole::Junk) {
+            ++listing.junkFiles;
+            noteFile(entry, true);
+            return true;
+        }
+        ++listing.files;
+        if (entry.isFolder || role == NameRole::Kept) {  // content that stays: it counts as data
+            if (role == NameRole::Kept) ++listing.kept;
+            if (options.fileLengths && listing.filesLength == FileLength::Zero)
+                listing.filesLength = FileLength::NotZero;
+            return !(options.stopAtData && options.fileLengths);
+        }
+        noteFile(entry, false);
+        return !(options.stopAtData && listing.filesLength != FileLength::Zero);
+    };
+    listing.error = reader.forEach(fd, visit, options.endMark);
+}
+
+}  // namespace
+
 void readFolder(DirReader& reader, int fd, const ListingOptions& options, FolderListing& listing,
-                NameList& subfolders) {
+                NameList& subfolders, std::string_view path) {
     listing.files = 0;
     listing.filesLength = FileLength::Zero;
     listing.fileNames.clear();
+    listing.junkFiles = 0;
+    listing.kept = 0;
+    if (options.rules || options.times)
+        return readFolderByRules(reader, fd, options, path, listing, subfolders);
     const auto visit = [&](const DirEntry& entry) {
         if (entry.isFolder && !keptOut(options, entry.inode)) {
             subfolders.add(entry.name, entry.inode);

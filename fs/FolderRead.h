@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "fs/FolderIdentity.h"
 #include "fs/FolderOpen.h"
 #include "fs/NameList.h"
+#include "fs/NameRules.h"
 
 namespace voidbroom {
 
@@ -25,18 +27,31 @@ struct ListingOptions {
     std::int64_t endMark = kNoEndMark;
     // The device every folder entered must have (boundaryDeviceOf), or 0.
     dev_t device = 0;
+    // The user's rules on names, or none: junk files count as absent, and entries to keep or
+    // excluded count as data (see NameRules).
+    std::shared_ptr<const NameRules> rules = nullptr;
+    // Read the modification times of the folder and of its files (FolderListing::newest).
+    bool times = false;
     bool operator==(const ListingOptions&) const = default;
 
     // Takes the end mark and the device from the file system of the folder open at `fd`.
     void setFileSystemOf(int fd);
 };
 
+// A modification time that is newer than any: what a time that could not be read counts as.
+inline constexpr std::int64_t kNeverRead = std::numeric_limits<std::int64_t>::max();
+
 // One folder's listing.
 struct FolderListing {
     int error = 0;          // errno of a listing that could not be read to its end, else 0
     std::size_t files = 0;  // entries that are not real folders: links, FIFOs, ... included
     FileLength filesLength = FileLength::Zero;  // with fileLengths: the first answer not Zero
-    NameList fileNames;                         // with fileNames
+    NameList fileNames;         // with fileNames; junk files, entries to keep and excluded ones too
+    std::size_t junkFiles = 0;  // files that count as absent, not in `files`
+    std::size_t kept = 0;       // entries to keep or excluded, in `files`
+    // With times: the newest modification time, in nanoseconds since the epoch, of the folder
+    // and of its files (junk included); kNeverRead where one could not be read.
+    std::int64_t newest = 0;
     bool readable() const { return error == 0; }
 };
 
@@ -47,9 +62,10 @@ struct FolderListing {
 OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, Fd& fd);
 
 // Reads the folder open at `fd` under `options`: its subfolders are appended to
-// `subfolders`, everything else goes to `listing`.
+// `subfolders`, everything else goes to `listing`. `path` is the folder's path from the top
+// of the walk, which the rules need only when they hold path patterns.
 void readFolder(DirReader& reader, int fd, const ListingOptions& options, FolderListing& listing,
-                NameList& subfolders);
+                NameList& subfolders, std::string_view path = {});
 
 // Whether a real folder named `name` stands in `parentFd`, for one that could not be opened.
 bool isFolderIn(int parentFd, const char* name);

@@ -11,6 +11,7 @@
 
 #include "fs/FsError.h"
 #include "fs/Paths.h"
+#include "fs/RuleCheck.h"
 #include "fs/TrashInfo.h"
 
 namespace voidbroom {
@@ -62,12 +63,21 @@ void FolderTrasher::fail(const std::string& reason) const {
 
 TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteCheck& check) {
     path_ = place.path;
+    topLength_ = place.topLength == std::string::npos ? place.path.size() : place.topLength;
     const std::string& name = place.name;
     const int parentFd = place.parent.get();
-    const ChangeWalk folder(walk_, parentFd, name, path_);
+    walk_.options().rules = check.names;
+    const ChangeWalk folder(walk_, parentFd, name, path_, topLength_);
     if (!folder.failure.empty()) fail(folder.failure);
     if (check.folder == FolderIdentity{}) fail("the scan did not record which folder it was");
     if (!stillListed(parentFd, name, check)) fail(kChanged);
+    if (check.hasRules()) {
+        // The folder goes whole: under rules, nothing in it may be one to keep, or recent.
+        FolderWalk scout;
+        const std::string why = whyNotRemovedWhole(scout, parentFd, name, path_, topLength_,
+                                                   check.names, check.recentFrom);
+        if (!why.empty()) fail("it stays: " + why);
+    }
 
     std::string realPath;
     TrashCan can = trashFor(place, check.folder.device, places_, realPath);
@@ -121,7 +131,8 @@ TrashedFolder FolderTrasher::moveToTrash(const FolderPlace& place, const DeleteC
 bool FolderTrasher::stillListed(int parentFd, const std::string& name, const DeleteCheck& check) {
     // Read afresh: what was read before may have changed since (a check comes before the
     // trash entry is made, and again after the move).
-    if (check.rule == DeleteRule::ZeroLengthOnly && !walk_.startAt(parentFd, name, path_).opened())
+    if (check.rule == DeleteRule::ZeroLengthOnly &&
+        !walk_.startAt(parentFd, name, path_, topLength_).opened())
         return false;
     if (!isSameFolder(walk_.folderFd(), check.folder)) return false;
     if (!sameFolder(parentFd, name.c_str(), check.folder)) return false;
@@ -131,9 +142,11 @@ bool FolderTrasher::stillListed(int parentFd, const std::string& name, const Del
             bool empty = true;
             // Read from the start again: the walk read this folder to its end already.
             if (lseek(walk_.folderFd(), 0, SEEK_SET) != 0) return false;
-            const int error = reader.forEach(walk_.folderFd(), [&](const DirEntry&) {
-                empty = false;
-                return false;
+            // Junk files go with the folder, and do not make it hold anything.
+            const int error = reader.forEach(walk_.folderFd(), [&](const DirEntry& entry) {
+                empty = check.names && !entry.isFolder &&
+                        check.names->roleOf(entry.name, false) == NameRole::Junk;
+                return empty;
             });
             return error == 0 && empty;
         }

@@ -47,6 +47,7 @@ private:
     FolderWalk walk_;
     ZeroSizeProbe probe_;
     std::string path_;
+    std::size_t topLength_ = 0;
 };
 
 }  // namespace voidbroom

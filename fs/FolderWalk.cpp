@@ -43,6 +43,7 @@ OpenOutcome FolderWalk::start(const std::string& path, FollowLinks follow) {
 OpenOutcome FolderWalk::start(Fd folder, const std::string& path) {
     clear();
     path_ = path;
+    topLength_ = path.size();
     taken_.clear();
     ++opens_;
     const auto started = std::chrono::steady_clock::now();
@@ -69,10 +70,12 @@ void FolderWalk::prepareReadAhead(int folderFd) {
     startPaceWindow();
 }
 
-OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::string& path) {
+OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::string& path,
+                                std::size_t topLength) {
     clear();
     stack_.startBorrowed(parentFd);
     path_ = path;
+    topLength_ = topLength == std::string::npos ? path.size() : topLength;
     taken_.assign(name);
     // A walk started here after another on the same drive (the next deletion after the last)
     // keeps its readers and its pace: what made the last one wait makes this one wait too.
@@ -93,8 +96,8 @@ std::shared_ptr<ReadGroup> FolderWalk::currentGroup() {
         currentGroupLent_ = false;
     }
     if (!currentGroup_ && engaged_ && current_)
-        currentGroup_ =
-            readAhead_->plan(current_.get(), subfolders_, currentFirst_, subfolderCount());
+        currentGroup_ = readAhead_->plan(current_.get(), subfolders_, currentFirst_,
+                                         subfolderCount(), std::string(pathFromTop()));
     return currentGroup_;
 }
 
@@ -224,7 +227,7 @@ void FolderWalk::read() {
     subfolders_.truncate(levels_.empty() ? 0 : levels_.back().end);
     currentFirst_ = subfolders_.size();
     currentIdentity_.reset();
-    readFolder(reader_, current_.get(), options_, listing_, subfolders_);
+    readFolder(reader_, current_.get(), options_, listing_, subfolders_, pathFromTop());
 }
 
 // A folder a reader thread read: it becomes the current folder as if read here.
@@ -337,6 +340,14 @@ void FolderWalk::endLook() {
     look_.reset();
 }
 
+std::string_view FolderWalk::pathFromTop() const {
+    if (!options_.rules || !options_.rules->needsPaths()) return {};
+    std::string_view path = path_;
+    path.remove_prefix(std::min(topLength_, path.size()));
+    while (path.starts_with('/')) path.remove_prefix(1);
+    return path;
+}
+
 std::size_t FolderWalk::reads() const {
     return reader_.reads() + (readAhead_ ? readAhead_->reads() : 0);
 }
@@ -350,10 +361,10 @@ std::size_t FolderWalk::opensAhead() const {
 }
 
 ChangeWalk::ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name,
-                       const std::string& path)
+                       const std::string& path, std::size_t topLength)
     : walk_(walk) {
     walk_.options().setFileSystemOf(parentFd);
-    const OpenOutcome folder = walk_.startAt(parentFd, name, path);
+    const OpenOutcome folder = walk_.startAt(parentFd, name, path, topLength);
     if (!folder.opened())
         failure = folder.status == OpenStatus::Missing && folder.error == ENOENT
                       ? "it no longer exists"

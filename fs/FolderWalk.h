@@ -58,8 +58,10 @@ public:
     // Starts at the folder `name` of the open folder `parentFd`, which the caller keeps open
     // for the walk; `path` is the folder's path, for messages. The options hold as they are,
     // the end-of-listing mark included: its caller sets the mark of `parentFd`'s file system,
-    // or leaves none.
-    OpenOutcome startAt(int parentFd, std::string_view name, const std::string& path);
+    // or leaves none. The first `topLength` bytes of `path` name the top of the walk that
+    // the rules' path patterns start from (by default, the whole path).
+    OpenOutcome startAt(int parentFd, std::string_view name, const std::string& path,
+                        std::size_t topLength = std::string::npos);
     void clear();
 
     // The folder read last. Its descriptor is -1 for one read ahead without subfolders.
@@ -151,6 +153,8 @@ private:
     std::shared_ptr<ReadGroup> currentGroup();
     std::size_t takenSlot() const { return levels_.back().next - 1 - levels_.back().slotBase; }
     void dropCurrentGroup();
+    // The current path from the top of the walk, where the rules need paths; else "".
+    std::string_view pathFromTop() const;
     void beginLook();
     // A look's first level: one subfolder, `name`, slot `slot` of `group`.
     void lookAtOne(std::string name, ino_t inode, std::shared_ptr<ReadGroup> group,
@@ -173,6 +177,7 @@ private:
     FolderListing listing_;
     std::size_t currentFirst_ = 0;
     std::string path_;
+    std::size_t topLength_ = 0;  // of path_, the top of the walk
     std::string taken_;
     ino_t takenInode_ = 0;
     std::size_t opens_ = 0;
@@ -199,7 +204,8 @@ private:
 // the folder could not be opened, and is empty when it was.
 class ChangeWalk {
 public:
-    ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name, const std::string& path);
+    ChangeWalk(FolderWalk& walk, int parentFd, const std::string& name, const std::string& path,
+               std::size_t topLength = std::string::npos);
     ~ChangeWalk();
     ChangeWalk(const ChangeWalk&) = delete;
     ChangeWalk& operator=(const ChangeWalk&) = delete;

@@ -77,19 +77,20 @@ ReadAhead::~ReadAhead() {
 }
 
 std::shared_ptr<ReadGroup> ReadAhead::plan(int fd, const NameList& names, std::size_t first,
-                                           std::size_t count) {
+                                           std::size_t count, std::string path) {
     std::lock_guard lock(mutex_);
-    return planLocked(fd, names, first, count);
+    return planLocked(fd, names, first, count, std::move(path));
 }
 
 std::shared_ptr<ReadGroup> ReadAhead::planLocked(int fd, const NameList& names, std::size_t first,
-                                                 std::size_t count) {
+                                                 std::size_t count, std::string path) {
     if (count == 0 || descriptors_ + 1 >= maxDescriptors_) return nullptr;
     // A duplicate: the group's reads must not depend on the walk keeping its descriptor.
     Fd own(fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (!own) return nullptr;
     auto group = std::make_shared<ReadGroup>();
     group->fd = std::move(own);
+    group->path = std::move(path);
     for (std::size_t i = first; i < first + count; ++i)
         group->names.add(names.name(i), names.inode(i));
     group->items.resize(count);
@@ -157,12 +158,21 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
         return folder;
     }
     const std::size_t before = reader.reads();
-    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders);
+    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders,
+               pathOf(group, i));
     reads_ += reader.reads() - before;
     folder.identity = identityOf(folder.fd.get());
     if (folder.subfolders.empty()) folder.fd.reset();
     folder.took = clock.took();
     return folder;
+}
+
+std::string ReadAhead::pathOf(const ReadGroup& group, std::size_t i) const {
+    if (!options_.rules || !options_.rules->needsPaths()) return {};
+    std::string path = group.path;
+    if (!path.empty()) path += '/';
+    path += group.names.name(i);
+    return path;
 }
 
 void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
@@ -175,8 +185,8 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
         slot.state = ReadGroup::State::Taken;
     } else {
         if (folder.fd)
-            folder.group =
-                planLocked(folder.fd.get(), folder.subfolders, 0, folder.subfolders.size());
+            folder.group = planLocked(folder.fd.get(), folder.subfolders, 0,
+                                      folder.subfolders.size(), pathOf(group, i));
         slot.folder = std::move(folder);
         slot.state = ReadGroup::State::Done;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,7 @@ struct ReadGroup {
     };
     Fd fd;
     NameList names;
+    std::string path;  // the folder's, from the top of the walk, where the rules need paths
     std::vector<Slot> items;
     std::size_t next = 0;      // the first slot not started
     std::size_t inFlight = 0;  // items being read
@@ -76,8 +78,9 @@ public:
 
     // A group for the subfolders names[first, first + count) of the folder open at `fd`;
     // nullptr when the descriptor budget has no room for it (the walk then reads serially).
+    // `path` is the folder's path from the top of the walk, for rules that need paths.
     std::shared_ptr<ReadGroup> plan(int fd, const NameList& names, std::size_t first,
-                                    std::size_t count);
+                                    std::size_t count, std::string path = {});
     // The folder of slot `i`, read; it stays in the slot (a look ahead by the size question).
     const ReadFolder& look(ReadGroup& group, std::size_t i);
     // The folder of slot `i`, read, handed over to the walk that enters it.
@@ -103,7 +106,9 @@ private:
     void forget(ReadFolder& folder);
     void release(ReadGroup& group);
     std::shared_ptr<ReadGroup> planLocked(int fd, const NameList& names, std::size_t first,
-                                          std::size_t count);
+                                          std::size_t count, std::string path);
+    // The path from the top of the walk of slot `i` of `group`, where the rules need paths.
+    std::string pathOf(const ReadGroup& group, std::size_t i) const;
 
     ListingOptions options_;
     std::mutex mutex_;

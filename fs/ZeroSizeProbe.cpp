@@ -1,5 +1,6 @@
 #include "fs/ZeroSizeProbe.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace voidbroom {
@@ -8,11 +9,11 @@ ZeroSizeProbe::Key ZeroSizeProbe::keyOf(std::string_view name, ino_t inode) {
     return Key{inode, std::hash<std::string_view>{}(name)};
 }
 
-std::optional<SizeAnswer> ZeroSizeProbe::takeKnown(std::string_view name, ino_t inode) {
+std::optional<ZeroSizeProbe::Known> ZeroSizeProbe::takeKnown(std::string_view name, ino_t inode) {
     if (known_.empty()) return std::nullopt;
     auto it = known_.find(keyOf(name, inode));
     if (it == known_.end()) return std::nullopt;
-    SizeAnswer answer = it->second;
+    const Known answer = it->second;
     known_.erase(it);
     return answer;
 }
@@ -25,10 +26,15 @@ std::optional<SizeAnswer> ZeroSizeProbe::answerOfListing(const FolderWalk& walk)
     return std::nullopt;
 }
 
-SizeAnswer ZeroSizeProbe::note(const Key& key, SizeAnswer answer) {
-    known_[key] = answer;
+SizeAnswer ZeroSizeProbe::note(const Key& key, SizeAnswer answer, std::int64_t newest) {
+    known_[key] = Known{answer, newest};
     noted_.push_back(key);
     return answer;
+}
+
+void ZeroSizeProbe::addNewest(std::int64_t time) {
+    std::int64_t& newest = levels_.empty() ? newest_ : levels_.back().newest;
+    newest = std::max(newest, time);
 }
 
 void ZeroSizeProbe::forgetBelow(std::size_t mark) {
@@ -44,12 +50,14 @@ SizeAnswer ZeroSizeProbe::sizeOfSubfolder(FolderWalk& walk, std::size_t i) {
     return answer;
 }
 
-SizeAnswer ZeroSizeProbe::sizeOfSubfolders(FolderWalk& walk) {
+SizeAnswer ZeroSizeProbe::sizeOfSubfolders(FolderWalk& walk, std::int64_t* newest,
+                                           std::int64_t keepFrom) {
     noted_.clear();
     walk.lookBelowCurrent();
     const SizeAnswer answer = lookDown(walk);
     walk.endLook();
-    if (answer == SizeAnswer::Zero) forgetBelow(0);
+    if (answer == SizeAnswer::Zero && newest_ < keepFrom) forgetBelow(0);
+    if (newest) *newest = newest_;
     return answer;
 }
 
@@ -68,25 +76,31 @@ SizeAnswer ZeroSizeProbe::sizeOfTaken(FolderWalk& walk) {
 
 SizeAnswer ZeroSizeProbe::lookDown(FolderWalk& walk) {
     levels_.clear();
+    newest_ = 0;
     for (;;) {
         if (!walk.take()) {
             if (levels_.empty()) return SizeAnswer::Zero;  // the first level, walked
-            forgetBelow(levels_.back().mark);
-            note(levels_.back().key, SizeAnswer::Zero);
+            const Level done = levels_.back();
+            forgetBelow(done.mark);
+            note(done.key, SizeAnswer::Zero, done.newest);
             levels_.pop_back();
+            addNewest(done.newest);
             walk.leave();
             continue;
         }
         const Key key = keyOf(walk.takenName(), walk.takenInode());
         std::optional<SizeAnswer> answer;
-        if (auto it = known_.find(key); it != known_.end())
-            answer = it->second;
-        else if (!walk.enter().opened())
-            answer = note(key, SizeAnswer::Unreadable);
-        else if ((answer = answerOfListing(walk)))
-            note(key, *answer);
+        if (auto it = known_.find(key); it != known_.end()) {
+            answer = it->second.answer;
+            addNewest(it->second.newest);
+        } else if (!walk.enter().opened()) {
+            answer = note(key, SizeAnswer::Unreadable, kNeverRead);
+        } else if ((answer = answerOfListing(walk))) {
+            note(key, *answer, walk.listing().newest);
+            addNewest(walk.listing().newest);
+        }
         if (!answer) {
-            levels_.push_back(Level{key, noted_.size()});
+            levels_.push_back(Level{key, noted_.size(), walk.listing().newest});
             walk.descend();
         } else if (*answer != SizeAnswer::Zero) {
             return failAll(*answer);
@@ -95,7 +109,7 @@ SizeAnswer ZeroSizeProbe::lookDown(FolderWalk& walk) {
 }
 
 SizeAnswer ZeroSizeProbe::failAll(SizeAnswer answer) {
-    for (const Level& level : levels_) note(level.key, answer);
+    for (const Level& level : levels_) note(level.key, answer, kNeverRead);
     levels_.clear();
     return answer;
 }

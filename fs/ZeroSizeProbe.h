@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -42,12 +43,21 @@ inline SizeAnswer sizeAnswerOf(FileLength length) {
 // system makes the size unreadable. Never follows links.
 class ZeroSizeProbe {
 public:
+    // An answer with the newest modification time found below the folder (FolderListing's
+    // newest, where the walk reads times; 0 otherwise), which matters only for Zero.
+    struct Known {
+        SizeAnswer answer;
+        std::int64_t newest;
+    };
+
     // The answer for subfolder `i` of the folder `walk` read last.
     SizeAnswer sizeOfSubfolder(FolderWalk& walk, std::size_t i);
     // The answer its subfolders give for the folder `walk` read last: the first that is not
     // zero-size. Where all are, the walk lists the folder without entering it, and their
-    // answers are not kept.
-    SizeAnswer sizeOfSubfolders(FolderWalk& walk);
+    // answers are not kept, unless the newest time found below is `keepFrom` or later (the
+    // walk enters a folder too recent to list). `newest`, when given, receives that time.
+    SizeAnswer sizeOfSubfolders(FolderWalk& walk, std::int64_t* newest = nullptr,
+                                std::int64_t keepFrom = kNeverRead);
     // The answer for the folder `walk` read last, its files included: `walk` must have read
     // their lengths (ListingOptions::fileLengths).
     SizeAnswer sizeOfCurrent(FolderWalk& walk);
@@ -56,7 +66,7 @@ public:
 
     // The remembered answer for that folder, if it has one; the answer is forgotten, since a
     // walk visits each folder once.
-    std::optional<SizeAnswer> takeKnown(std::string_view name, ino_t inode);
+    std::optional<Known> takeKnown(std::string_view name, ino_t inode);
 
     // Forgets every remembered answer, for a walk that starts afresh.
     void forget() { known_.clear(); }
@@ -76,14 +86,17 @@ private:
     };
     struct Level {
         Key key;
-        std::size_t mark;  // noted_.size() when it was opened
+        std::size_t mark;     // noted_.size() when it was opened
+        std::int64_t newest;  // of what was read below it so far
     };
 
     static Key keyOf(std::string_view name, ino_t inode);
     // Walks the look `walk` was just given: Zero when every folder of its first level is.
     SizeAnswer lookDown(FolderWalk& walk);
     // Remembers an answer found while the current question is answered, and returns it.
-    SizeAnswer note(const Key& key, SizeAnswer answer);
+    SizeAnswer note(const Key& key, SizeAnswer answer, std::int64_t newest = 0);
+    // Takes a time found below into the innermost open level, or into the question's answer.
+    void addNewest(std::int64_t time);
     // A walk that asks never enters a folder found zero-size (it lists it instead), so the
     // answers noted below it, since `mark`, are forgotten: otherwise they would stay for the
     // rest of the walk, and make every visit look for its folder among them.
@@ -94,7 +107,8 @@ private:
     // Everything still open contains the folder that answered `answer`: so it answers too.
     SizeAnswer failAll(SizeAnswer answer);
 
-    std::unordered_map<Key, SizeAnswer, KeyHash> known_;
+    std::unordered_map<Key, Known, KeyHash> known_;
+    std::int64_t newest_ = 0;    // below the folder the current question is about
     std::vector<Level> levels_;  // the look's open levels above its first
     std::vector<Key> noted_;     // the answers found for the current question, in order
 };

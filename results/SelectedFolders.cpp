@@ -8,15 +8,20 @@
 namespace voidbroom {
 
 DeleteCheck deleteCheckFor(const ResultEntry& entry) {
+    DeleteCheck check;
+    check.folder = entry.folder;
     switch (entry.kind) {
         case EntryKind::Empty:
-            return {entry.folder, DeleteRule::EmptyOnly};
+            check.rule = DeleteRule::EmptyOnly;
+            break;
         case EntryKind::ZeroSize:
-            return {entry.folder, DeleteRule::ZeroLengthOnly};
+            check.rule = DeleteRule::ZeroLengthOnly;
+            break;
         case EntryKind::NoFiles:
+            check.rule = DeleteRule::Everything;
             break;
     }
-    return {entry.folder, DeleteRule::Everything};
+    return check;
 }
 
 namespace {

@@ -62,6 +62,17 @@ public:
     // Whose trashes the walk keeps out of the list: the user's own by default.
     void setTrashPlaces(TrashPlaces places) { places_ = std::move(places); }
 
+    // The user's cleanup rules for the walks from now on: names that are junk, to keep or
+    // excluded (see NameRules; null for none), and, when given, the time (nanoseconds since
+    // the epoch) from which a modification makes a folder too recent to list: a folder is
+    // listed only when neither it nor anything below it was modified since.
+    void setRules(std::shared_ptr<const NameRules> rules,
+                  std::optional<std::int64_t> recentFrom = std::nullopt) {
+        rules_ = std::move(rules);
+        aged_ = recentFrom.has_value();
+        cutoff_ = recentFrom.value_or(0);
+    }
+
 private:
     static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
     // What the walker keeps of each open level of the engine.
@@ -69,28 +80,37 @@ private:
         // In mode 2, Zero while nothing found below says otherwise; NotZero, unread, for a
         // folder with files whose size nothing above waits for.
         SizeAnswer size;
-        std::size_t slot;  // queue_ slot of the folder's entry while its size is undecided
+        std::size_t slot;     // queue_ slot of the folder's entry while its size is undecided
+        std::int64_t newest;  // with an age: the newest time in it and below, so far
+        std::size_t ageSlot;  // queue_ slot of its entry while its age is undecided
     };
-    // Entries wait here, in walk order, behind an entry whose folder's size is undecided.
+    // Entries wait here, in walk order, behind an entry whose folder's size or age is
+    // undecided.
     struct Queued {
         enum class State { Ready, Waiting, Dropped };
         ResultEntry entry;
-        State state;
+        State state;    // of its size
+        bool ageWaits;  // for the folder to be left, when everything below it is known
     };
 
     void visitNext();
     // Classifies the folder the engine read last (its path is walk_.path()); descends into
     // it when the listing rule says so. `known` is its size where the probe already knows it.
-    void examine(std::optional<SizeAnswer> known);
-    SizeAnswer sizeOfListed(std::optional<SizeAnswer> known, bool& undecided);
+    void examine(std::optional<ZeroSizeProbe::Known> known);
+    SizeAnswer sizeOfListed(std::optional<ZeroSizeProbe::Known> known, bool& undecided,
+                            std::int64_t& newest);
     bool sizeAwaited() const;
     void leave();
 
     // A folder below every open frame is not zero-size: neither is any of them.
     void markNotZero(SizeAnswer answer);
     void deliver(ResultEntry entry);
-    std::size_t hold(ResultEntry entry);
+    std::size_t hold(ResultEntry entry, bool sizeWaits, bool ageWaits);
     void settle(std::size_t slot, bool keep);
+    void settleAge(std::size_t slot, bool keep);
+    void flush();
+    // Takes a time found in a folder not entered into the innermost open folder's newest.
+    void noteNewest(std::int64_t time);
 
     WalkResult walkFrom(OpenedFolder root, const std::string& rootPath, int scanMode);
     void keepTrashesOut(int rootFd);
@@ -98,6 +118,9 @@ private:
     ScanHost& host_;
     TrashPlaces places_ = TrashPlaces::ofThisUser();
     int mode_ = 0;
+    std::shared_ptr<const NameRules> rules_;
+    bool aged_ = false;
+    std::int64_t cutoff_ = 0;
     FolderWalk walk_;
     ZeroSizeProbe probe_;
     std::vector<Frame> frames_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,7 @@ struct ResultEntry {
     EntryKind kind = EntryKind::Empty;
     std::string path;
     FolderIdentity folder;
+    std::size_t junkFiles = 0;  // files in the folder that count as absent (NameRules)
 
     bool marked() const { return kind != EntryKind::Empty; }
     bool operator==(const ResultEntry&) const = default;

@@ -101,6 +101,12 @@ TEST(ScanCommand, BadArgumentsEndWithOneLineAndStatusTwo) {
         {{"--json", "-0", r}, "options '--json' and '-0' cannot be used together"},
         {{"--null", r, "--json"}, "options '--json' and '-0' cannot be used together"},
         {{"--json"}, "no FOLDER given (see --help)"},
+        {{"--older-than", "5x", r},
+         "invalid age '5x': use a number and d, h, m or s (30d, 12h, 90m, 45s)"},
+        {{"--older-than=99999999999d", r},
+         "invalid age '99999999999d': use a number and d, h, m or s (30d, 12h, 90m, 45s)"},
+        {{r, "--junk"}, "option '--junk' needs a value: a pattern"},
+        {{"--exclude=", r}, "option '--exclude' needs a pattern, not ''"},
         {{"--delete", "--trash", r},
          "options '--delete' and '--trash' cannot be used together: choose one"},
     };

@@ -21,7 +21,10 @@ using test::exists;
 
 DeleteCheck zeroSizeCheckOf(const std::string& path) {
     OpenedFolder folder = openFolderPath(path, FollowLinks::No);
-    return {identityOf(folder.fd.get()), DeleteRule::ZeroLengthOnly};
+    DeleteCheck check;
+    check.folder = identityOf(folder.fd.get());
+    check.rule = DeleteRule::ZeroLengthOnly;
+    return check;
 }
 
 // Deletes the zero-size folder at `path`, calling `race` just before each of its files goes;

@@ -20,8 +20,10 @@ using test::exists;
 // The check of an entry for the folder now at `path`, listed under `rule`.
 DeleteCheck checkOf(const std::string& path, DeleteRule rule = DeleteRule::Everything) {
     OpenedFolder folder = openFolderPath(path, FollowLinks::No);
-    return {folder.status == OpenStatus::Opened ? identityOf(folder.fd.get()) : FolderIdentity{},
-            rule};
+    DeleteCheck check;
+    if (folder.status == OpenStatus::Opened) check.folder = identityOf(folder.fd.get());
+    check.rule = rule;
+    return check;
 }
 
 // The reason a deletion gave, or "" when it succeeded.

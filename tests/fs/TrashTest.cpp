@@ -21,7 +21,10 @@ using test::exists;
 
 DeleteCheck checkOf(const std::string& path, DeleteRule rule = DeleteRule::EmptyOnly) {
     OpenedFolder folder = openFolderPath(path, FollowLinks::No);
-    return {folder.fd ? identityOf(folder.fd.get()) : FolderIdentity{}, rule};
+    DeleteCheck check;
+    if (folder.fd) check.folder = identityOf(folder.fd.get());
+    check.rule = rule;
+    return check;
 }
 
 // Trashes of a user whose home trash is `homeTrash`.

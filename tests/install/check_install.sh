@@ -37,6 +37,12 @@ programs=$(ls "$usr/bin" | tr '\n' ' ')
 shown=$("$usr/bin/voidbroom-scan" --version 2>&1) || fail "the installed voidbroom-scan --version failed"
 [ "$shown" = "voidbroom-scan $version" ] || fail "voidbroom-scan --version printed '$shown'"
 
+# The shell completions, where each shell looks for them under /usr.
+for completion in bash-completion/completions/voidbroom-scan zsh/vendor-completions/_voidbroom-scan \
+    fish/vendor_completions.d/voidbroom-scan.fish; do
+    [ -f "$share/$completion" ] || fail "no shell completion $share/$completion"
+done
+
 # A validator's verdict counts only when it ran clean: a warning is a failure too.
 validate() {
     what=$1

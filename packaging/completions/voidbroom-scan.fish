@@ -1,0 +1,18 @@
+# fish completion for voidbroom-scan: its options, the modes, and folders.
+complete -c voidbroom-scan -f -a '(__fish_complete_directories)'
+complete -c voidbroom-scan -l mode -x -a '0\t"only empty folders" 1\t"also folders of total size 0" 2\t"also folders without files of their own"' -d 'Which folders are listed'
+complete -c voidbroom-scan -s 0 -l null -d 'End each entry with a NUL byte'
+complete -c voidbroom-scan -l json -d 'One JSON object a line'
+complete -c voidbroom-scan -l delete -d 'Delete the listed folders'
+complete -c voidbroom-scan -l trash -d 'Move the listed folders to the trash'
+complete -c voidbroom-scan -l threads -x -a '1 2 4 8 16 32 64' -d 'Threads that read folders ahead'
+complete -c voidbroom-scan -l progress -d 'Draw the progress line'
+complete -c voidbroom-scan -l no-progress -d 'Do not draw the progress line'
+complete -c voidbroom-scan -l stats -d "Print the walk's figures"
+complete -c voidbroom-scan -l junk -x -d 'Files of that name count as absent'
+complete -c voidbroom-scan -l junk-common -d 'Thumbs.db, desktop.ini, .DS_Store and the like count as absent'
+complete -c voidbroom-scan -l keep -x -d 'Files and folders of that name stay'
+complete -c voidbroom-scan -l exclude -x -d 'Names or paths not entered, counted as content'
+complete -c voidbroom-scan -l older-than -x -a '7d 30d 90d 365d 12h' -d 'List only folders unchanged for that long'
+complete -c voidbroom-scan -l help -d 'Show the help'
+complete -c voidbroom-scan -l version -d 'Show the version'
