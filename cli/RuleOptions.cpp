@@ -10,7 +10,8 @@ std::string RuleOptions::take(std::string_view option, std::string_view value) {
     if (option == "--older-than") {
         olderThan_ = parseAge(value);
         if (olderThan_) return {};
-        return "invalid age '" + std::string(value) + "': use a number and d, h, m or s (30d, 12h, "
+        return "invalid age '" + std::string(value) +
+               "': use a number and d, h, m or s (30d, 12h, "
                "90m, 45s)";
     }
     if (value.empty()) return "option '" + std::string(option) + "' needs a pattern, not ''";

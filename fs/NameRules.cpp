@@ -91,7 +91,7 @@ NameRole NameRules::roleOf(std::string_view name, bool isFolder, std::string_vie
 
 const std::vector<std::string>& NameRules::commonJunk() {
     static const std::vector<std::string> names = {"Thumbs.db", "ehthumbs.db", "desktop.ini",
-                                                   ".DS_Store", "._*",        ".directory"};
+                                                   ".DS_Store", "._*",         ".directory"};
     return names;
 }
 

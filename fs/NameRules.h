@@ -8,10 +8,10 @@ namespace voidbroom {
 
 // What an entry of a folder is to a walk under the user's cleanup rules.
 enum class NameRole {
-    Plain,     // as any entry
-    Junk,      // a file left behind by some system: it counts as absent, and goes with its folder
-    Kept,      // to keep (--keep) or excluded (--exclude): it counts as content holding data, a
-               // folder is never entered, and nothing removes it
+    Plain,  // as any entry
+    Junk,   // a file left behind by some system: it counts as absent, and goes with its folder
+    Kept,   // to keep (--keep) or excluded (--exclude): it counts as content holding data, a
+            // folder is never entered, and nothing removes it
 };
 
 // One glob pattern, matched the way fnmatch(3) matches it with `flags`; patterns that are
@@ -42,7 +42,9 @@ public:
     void addKeep(const std::string& pattern);
     void addExclude(const std::string& pattern);
 
-    bool empty() const { return junk_.empty() && keep_.empty() && excludeNames_.empty() && excludePaths_.empty(); }
+    bool empty() const {
+        return junk_.empty() && keep_.empty() && excludeNames_.empty() && excludePaths_.empty();
+    }
     bool hasJunk() const { return !junk_.empty(); }
     // Whether some pattern needs the entry's path from the top of the walk.
     bool needsPaths() const { return !excludePaths_.empty(); }

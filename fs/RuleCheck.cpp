@@ -34,8 +34,7 @@ std::string whyNotRemovedWhole(FolderWalk& walk, int parentFd, const std::string
             continue;
         }
         const OpenOutcome child = walk.enter();
-        if (!child.opened())
-            return walk.path() + " cannot be read: " + describeOpenFailure(child);
+        if (!child.opened()) return walk.path() + " cannot be read: " + describeOpenFailure(child);
         if (!(why = whyHere(walk, recentFrom)).empty()) return why;
         if (walk.subfolderCount() > 0) walk.descend();
     }

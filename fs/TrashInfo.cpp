@@ -40,7 +40,9 @@ std::string trashInfoText(std::string_view path, std::time_t when) {
 }
 
 std::string trashNameFor(std::string_view name, int attempt) {
-    const std::string suffix = attempt > 1 ? "." + std::to_string(attempt) : "";
+    // Built up, not as "." + number: GCC 12 warns wrongly of an overlap there.
+    std::string suffix;
+    if (attempt > 1) suffix.append(1, '.').append(std::to_string(attempt));
     const std::size_t room = kMaxEntryName - kInfoSuffix.size() - suffix.size();
     return std::string(name.substr(0, room)) + suffix;
 }

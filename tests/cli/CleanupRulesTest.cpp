@@ -21,16 +21,20 @@ namespace {
 using Set = std::set<std::string>;
 
 const std::vector<std::string> kUsbStick = {
-    "keep.txt:1",                                 // the stick holds data: the top is not listed
-    "thumbs/Thumbs.db:5",                         // junk only, with content
-    "mac/.DS_Store:3",         "mac/._photo:2",   // junk only
-    "nested/a/desktop.ini:4",  "nested/b/",       // junk and an empty folder
-    "placeholder/.gitkeep:0",                     // a placeholder someone wants
-    "cache/big:9",             "wrap/cache/",     // a folder to exclude, with data and empty
-    "plain/",                  "zero/z:0",
-    "deep/a/b/f:0",                               // f is changed recently, its folders are old
-    "proj/src/main.c:5",                          // changed recently, below a folder without files
-    "archive/2019/report.pdf:5",                  // all old
+    "keep.txt:1",          // the stick holds data: the top is not listed
+    "thumbs/Thumbs.db:5",  // junk only, with content
+    "mac/.DS_Store:3",
+    "mac/._photo:2",  // junk only
+    "nested/a/desktop.ini:4",
+    "nested/b/",               // junk and an empty folder
+    "placeholder/.gitkeep:0",  // a placeholder someone wants
+    "cache/big:9",
+    "wrap/cache/",  // a folder to exclude, with data and empty
+    "plain/",
+    "zero/z:0",
+    "deep/a/b/f:0",               // f is changed recently, its folders are old
+    "proj/src/main.c:5",          // changed recently, below a folder without files
+    "archive/2019/report.pdf:5",  // all old
 };
 
 // Every entry of the tree was last changed 60 days ago, but for the two recent files.
@@ -75,7 +79,8 @@ TEST(CleanupRules, EachRuleAndTheirCombinationsListExactlyWhatTheyShould) {
         {{}, 2, {"nested/b", "wrap/cache", "plain", "*nested", "*proj", "*archive"}},
         {junk, 0, {"thumbs", "mac", "nested/a", "nested/b", "wrap/cache", "plain"}},
         {junk, 1, {"thumbs", "mac", "*nested", "*placeholder", "*wrap", "plain", "*zero", "*deep"}},
-        {{"--junk-common", "--keep", ".gitkeep"}, 1,
+        {{"--junk-common", "--keep", ".gitkeep"},
+         1,
          {"thumbs", "mac", "*nested", "*wrap", "plain", "*zero", "*deep"}},
         // Keep wins over junk: the folder that holds desktop.ini is no longer junk only.
         {{"--junk", "*.ini", "--keep=desktop.ini"}, 0, {"nested/b", "wrap/cache", "plain"}},
@@ -83,12 +88,13 @@ TEST(CleanupRules, EachRuleAndTheirCombinationsListExactlyWhatTheyShould) {
         {{"--exclude", "cache"}, 1, {"nested/b", "*placeholder", "plain", "*zero", "*deep"}},
         {{"--exclude", "/wrap/cache"}, 1, {"nested/b", "*placeholder", "plain", "*zero", "*deep"}},
         {{"--older-than", "30d"}, 1, {"nested/b", "*placeholder", "*wrap", "plain", "*zero"}},
-        {{"--older-than", "30d"}, 2,
-         {"nested/b", "wrap/cache", "plain", "*nested", "*archive"}},
+        {{"--older-than", "30d"}, 2, {"nested/b", "wrap/cache", "plain", "*nested", "*archive"}},
         {{"--older-than", "90d"}, 0, {}},
-        {{"--junk-common", "--keep", ".gitkeep", "--exclude", "cache", "--older-than", "30d"}, 1,
+        {{"--junk-common", "--keep", ".gitkeep", "--exclude", "cache", "--older-than", "30d"},
+         1,
          {"thumbs", "mac", "*nested", "plain", "*zero"}},
-        {{"--keep", "nothing-has-this-name", "--exclude", "nor*this"}, 0,
+        {{"--keep", "nothing-has-this-name", "--exclude", "nor*this"},
+         0,
          {"nested/b", "wrap/cache", "plain"}},
     };
     for (const Case& c : cases) {
@@ -107,9 +113,9 @@ TEST(CleanupRules, EachRuleAndTheirCombinationsListExactlyWhatTheyShould) {
 TEST(CleanupRules, DeleteRemovesExactlyTheListedFoldersWithTheirJunk) {
     test::TempTree tree(kUsbStick);
     ageTree(tree);
-    const std::vector<std::string> rules = {"--junk-common", "--keep",       ".gitkeep",
-                                            "--exclude",     "cache",        "--older-than",
-                                            "30d",           "--mode",       "1"};
+    const std::vector<std::string> rules = {"--junk-common", "--keep", ".gitkeep",
+                                            "--exclude",     "cache",  "--older-than",
+                                            "30d",           "--mode", "1"};
     std::vector<std::string> before;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.root()))
         before.push_back(entry.path());
@@ -147,7 +153,8 @@ TEST(CleanupRules, DeleteRemovesExactlyTheListedFoldersWithTheirJunk) {
 // Between the walk and the deletion a junk file is renamed to a name that is no junk, and a
 // file that is no junk appears beside junk: both folders stay and are reported.
 TEST(CleanupRules, WhatStopsBeingJunkAfterTheWalkKeepsItsFolder) {
-    test::TempTree tree({"keep.txt:1", "thumbs/Thumbs.db:5", "mac/.DS_Store:3", "gone/desktop.ini:1"});
+    test::TempTree tree(
+        {"keep.txt:1", "thumbs/Thumbs.db:5", "mac/.DS_Store:3", "gone/desktop.ini:1"});
     const test::Outcome outcome = test::runCommand(
         {"--junk-common", "--delete", tree.root()}, nullptr, [&](const std::string&) {
             rename(tree.path("thumbs/Thumbs.db").c_str(), tree.path("thumbs/photo.jpg").c_str());
@@ -159,7 +166,8 @@ TEST(CleanupRules, WhatStopsBeingJunkAfterTheWalkKeepsItsFolder) {
         EXPECT_NE(outcome.err.find("cannot delete '" + tree.path(kept) + "'"), std::string::npos)
             << outcome.err;
     EXPECT_EQ(test::contentOf(tree.path("thumbs/photo.jpg")), "xxxxx");
-    EXPECT_TRUE(test::exists(tree.path("mac/.DS_Store")) && test::exists(tree.path("mac/notes.txt")));
+    EXPECT_TRUE(test::exists(tree.path("mac/.DS_Store")) &&
+                test::exists(tree.path("mac/notes.txt")));
     EXPECT_FALSE(test::exists(tree.path("gone")));
 }
 
@@ -169,16 +177,17 @@ TEST(CleanupRules, MarkedFoldersHoldingWhatIsKeptStayWhole) {
     test::TempTree tree({"keep.txt:1", "a/sub/.gitkeep:0", "a/sub2/data:3", "b/x/data:4",
                          "c/Thumbs.db:2", "c/desktop.ini:0"});
     const test::Outcome json = test::runCommand({"--json", "--junk-common", tree.root()});
-    EXPECT_EQ(json.out, "{\"kind\":\"empty\",\"path\":\"" + tree.path("c") +
-                            "\",\"junk_files\":2}\n");
-    const test::Outcome outcome = test::runCommand(
-        {"--keep", ".gitkeep", "--delete", "--mode", "2", tree.root()}, nullptr,
-        [&](const std::string&) { tree.add("b/x/late:1"); });
+    EXPECT_EQ(json.out,
+              "{\"kind\":\"empty\",\"path\":\"" + tree.path("c") + "\",\"junk_files\":2}\n");
+    const test::Outcome outcome =
+        test::runCommand({"--keep", ".gitkeep", "--delete", "--mode", "2", tree.root()}, nullptr,
+                         [&](const std::string&) { tree.add("b/x/late:1"); });
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot delete '" + tree.path("a") + "': it stays: "),
               std::string::npos)
         << outcome.err;
-    EXPECT_TRUE(test::exists(tree.path("a/sub2/data")) && test::exists(tree.path("a/sub/.gitkeep")));
+    EXPECT_TRUE(test::exists(tree.path("a/sub2/data")) &&
+                test::exists(tree.path("a/sub/.gitkeep")));
     EXPECT_FALSE(test::exists(tree.path("b")));
 }
 

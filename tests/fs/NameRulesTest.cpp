@@ -9,12 +9,18 @@ namespace {
 // giving the same answers; a leading dot is an ordinary character.
 TEST(NameRules, PatternsMatchAsFnmatchWithALeadingDotOrdinary) {
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
-        {"Thumbs.db", "Thumbs.db", true},  {"Thumbs.db", "thumbs.db", false},
-        {"._*", "._photo", true},          {"._*", "._", true},
-        {"._*", "x._photo", false},        {"*.tmp", ".hidden.tmp", true},
-        {"*.tmp", "a.tmp.bak", false},     {"*", ".DS_Store", true},
-        {"[Dd]esktop.ini", "desktop.ini", true}, {"f?le", "file", true},
-        {"a\\*", "a*", true},              {"a\\*", "ab", false},
+        {"Thumbs.db", "Thumbs.db", true},
+        {"Thumbs.db", "thumbs.db", false},
+        {"._*", "._photo", true},
+        {"._*", "._", true},
+        {"._*", "x._photo", false},
+        {"*.tmp", ".hidden.tmp", true},
+        {"*.tmp", "a.tmp.bak", false},
+        {"*", ".DS_Store", true},
+        {"[Dd]esktop.ini", "desktop.ini", true},
+        {"f?le", "file", true},
+        {"a\\*", "a*", true},
+        {"a\\*", "ab", false},
     };
     for (const auto& [pattern, name, matches] : cases)
         EXPECT_EQ(GlobPattern(pattern, 0).matches(name), matches) << pattern << " " << name;
