@@ -8,8 +8,9 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= /usr/local
 DESTDIR  ?=
 BUILD_PACKAGES  := cmake make g++ pkg-config qt6-base-dev libgtest-dev python3 fonts-open-sans fonts-liberation
-# The peers, and the slow mirror file system (libfuse3) with the X server the window is timed on.
-BENCH_PACKAGES  := hyperfine bfs fd-find libfuse3-dev fuse3 xvfb xauth
+# The peers, and the slow mirror file system (libfuse3) with the X server the window is timed on;
+# strace counts the reader threads' futex calls on the cold tree.
+BENCH_PACKAGES  := hyperfine bfs fd-find libfuse3-dev fuse3 xvfb xauth strace
 SHOT_PACKAGES   := xvfb xauth
 # What the installed-tree test checks the desktop entry, metainfo, man pages and icons with,
 # the trash's own reader, which the trash tests check the moved folders with, libfuse3

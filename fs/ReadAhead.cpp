@@ -7,37 +7,18 @@
 #include <algorithm>
 
 #include "fs/FolderStack.h"
-#include "fs/ThreadClock.h"
 
 namespace voidbroom {
 namespace {
 constexpr std::size_t kMaxHeldFolders = 4096;
 constexpr std::size_t kMaxHeldBytes = 64u << 20;
+// The room a full window must have again before a sleeping reader is woken.
+constexpr std::size_t kRefill = 16;
 
 std::size_t bytesOf(const ReadFolder& folder) {
     return folder.listing.fileNames.bytes() + folder.subfolders.bytes() + sizeof(ReadFolder);
 }
 
-// How long a reader's open and read took, as the walk's pace counts it: the whole time when
-// the thread slept meanwhile (it waited for the disk or the network, which is what reading
-// ahead hides), else only its processor time. A read that never waited was slowed, if at
-// all, by the other threads sharing the processors; counting that would keep the readers
-// engaged on a warm disk by the very contention they cause.
-class ReadClock {
-public:
-    ReadClock()
-        : wall_(std::chrono::steady_clock::now()), cpu_(threadCpuTime()), sleeps_(threadSleeps()) {}
-
-    std::chrono::nanoseconds took() const {
-        if (threadSleeps() != sleeps_) return std::chrono::steady_clock::now() - wall_;
-        return threadCpuTime() - cpu_;
-    }
-
-private:
-    std::chrono::steady_clock::time_point wall_;
-    std::chrono::nanoseconds cpu_;
-    long sleeps_;
-};
 }  // namespace
 
 unsigned readAheadThreadsFor(int folderFd) {
@@ -78,13 +59,16 @@ ReadAhead::~ReadAhead() {
 
 std::shared_ptr<ReadGroup> ReadAhead::plan(int fd, const NameList& names, std::size_t first,
                                            std::size_t count, std::string path) {
+    std::shared_ptr<ReadGroup> group = groupOf(fd, names, first, count, std::move(path));
+    if (!group) return nullptr;
     std::lock_guard lock(mutex_);
-    return planLocked(fd, names, first, count, std::move(path));
+    return admit(std::move(group), false);
 }
 
-std::shared_ptr<ReadGroup> ReadAhead::planLocked(int fd, const NameList& names, std::size_t first,
-                                                 std::size_t count, std::string path) {
-    if (count == 0 || descriptors_ + 1 >= maxDescriptors_) return nullptr;
+// Made without the lock: the duplicate is a system call, and the names a copy.
+std::shared_ptr<ReadGroup> ReadAhead::groupOf(int fd, const NameList& names, std::size_t first,
+                                              std::size_t count, std::string path) {
+    if (count == 0) return nullptr;
     // A duplicate: the group's reads must not depend on the walk keeping its descriptor.
     Fd own(fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (!own) return nullptr;
@@ -94,12 +78,25 @@ std::shared_ptr<ReadGroup> ReadAhead::planLocked(int fd, const NameList& names, 
     for (std::size_t i = first; i < first + count; ++i)
         group->names.add(names.name(i), names.inode(i));
     group->items.resize(count);
+    return group;
+}
+
+std::shared_ptr<ReadGroup> ReadAhead::admit(std::shared_ptr<ReadGroup> group, bool byReader) {
+    if (descriptors_ + 1 >= maxDescriptors_) return nullptr;
     ++descriptors_;
     // Started here, not before: a walk of a folder without subfolders needs no thread.
     while (threads_.size() < threadCount_) threads_.emplace_back([this] { run(); });
     stack_.push_back(group);
-    work_.notify_all();
+    // A reader that read the group's folder goes on with its first subfolder itself.
+    wakeReaders(group->items.size() - (byReader ? 1 : 0));
     return group;
+}
+
+// A reader is woken only when there is work for it: one per folder to read, as far as idle
+// ones go.
+void ReadAhead::wakeReaders(std::size_t work) {
+    if (!roomForMore()) return;
+    for (std::size_t i = 0; i < std::min(work, idle_); ++i) work_.notify_one();
 }
 
 const ReadFolder& ReadAhead::look(ReadGroup& group, std::size_t i) {
@@ -116,7 +113,7 @@ ReadFolder ReadAhead::take(ReadGroup& group, std::size_t i) {
     --held_;
     heldBytes_ -= bytesOf(folder);
     if (folder.fd) --descriptors_;  // the walk's own from now on
-    work_.notify_all();
+    wakeForRoom();
     return folder;
 }
 
@@ -125,7 +122,11 @@ ReadFolder ReadAhead::take(ReadGroup& group, std::size_t i) {
 ReadGroup::Slot& ReadAhead::ready(std::unique_lock<std::mutex>& lock, ReadGroup& group,
                                   std::size_t i) {
     ReadGroup::Slot& slot = group.items[i];
-    done_.wait(lock, [&] { return slot.state != ReadGroup::State::Reading; });
+    if (slot.state == ReadGroup::State::Reading) {
+        awaited_ = &slot;
+        done_.wait(lock, [&] { return slot.state != ReadGroup::State::Reading; });
+        awaited_ = nullptr;
+    }
     if (slot.state == ReadGroup::State::Pending) {
         start(group, i);
         lock.unlock();
@@ -147,14 +148,14 @@ void ReadAhead::start(ReadGroup& group, std::size_t i) {
 
 ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reader) {
     ReadFolder folder;
-    const ReadClock clock;
+    const auto started = std::chrono::steady_clock::now();
     ++opens_;
     const char* name = group.names.c_str(i);
     folder.outcome =
         openChild(group.fd.get(), name, options_.grantOwnerRights, options_.device, folder.fd);
     if (!folder.outcome.opened()) {
         folder.seenAsFolder = isFolderIn(group.fd.get(), name);
-        folder.took = clock.took();
+        folder.took = std::chrono::steady_clock::now() - started;
         return folder;
     }
     const std::size_t before = reader.reads();
@@ -162,8 +163,12 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
                pathOf(group, i));
     reads_ += reader.reads() - before;
     folder.identity = identityOf(folder.fd.get());
-    if (folder.subfolders.empty()) folder.fd.reset();
-    folder.took = clock.took();
+    if (folder.subfolders.empty())
+        folder.fd.reset();
+    else
+        folder.group = groupOf(folder.fd.get(), folder.subfolders, 0, folder.subfolders.size(),
+                               pathOf(group, i));
+    folder.took = std::chrono::steady_clock::now() - started;
     return folder;
 }
 
@@ -181,26 +186,31 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
     if (folder.fd) ++descriptors_;
     ReadGroup::Slot& slot = group.items[i];
     if (group.cancelled) {
+        folder.group.reset();  // never admitted
         forget(folder);
         slot.state = ReadGroup::State::Taken;
     } else {
-        if (folder.fd)
-            folder.group = planLocked(folder.fd.get(), folder.subfolders, 0,
-                                      folder.subfolders.size(), pathOf(group, i));
+        if (folder.group) folder.group = admit(std::move(folder.group), true);
         slot.folder = std::move(folder);
         slot.state = ReadGroup::State::Done;
     }
     if (group.next == group.items.size() && group.inFlight == 0) release(group);
-    done_.notify_all();
-    work_.notify_all();
+    if (awaited_ == &slot) done_.notify_one();
 }
 
+// Each turn reads the next folder of the deepest group and publishes it at once, under the
+// lock that takes the next turn's folder too: a reader that has work never sleeps, and the
+// folder the walk needs next, with the group of its subfolders, waits for no other read.
+// (Claiming several folders at a time cost more than it saved: their subfolders' groups were
+// planned a few reads late, and the walk waited for them.)
 void ReadAhead::run() {
     DirReader reader;
     std::unique_lock lock(mutex_);
     for (;;) {
         std::shared_ptr<ReadGroup> group;
+        ++idle_;
         work_.wait(lock, [&] { return stopping_ || (roomForMore() && (group = nextWork())); });
+        --idle_;
         if (stopping_) return;
         const std::size_t i = group->next;
         start(*group, i);
@@ -221,15 +231,23 @@ std::shared_ptr<ReadGroup> ReadAhead::nextWork() {
 }
 
 // A reader's open may hold two more descriptors: the folder's, and its group's duplicate.
-bool ReadAhead::roomForMore() const {
-    return held_ < maxHeld_ && heldBytes_ < kMaxHeldBytes && descriptors_ + 2 < maxDescriptors_;
+bool ReadAhead::roomForMore(std::size_t folders) const {
+    return held_ + folders < maxHeld_ && heldBytes_ < kMaxHeldBytes &&
+           descriptors_ + 2 * folders + 2 < maxDescriptors_;
+}
+
+// Once the window is full, a reader is woken again only when there is room for a run of
+// folders, which it reads without sleeping in between: not once for every folder the walk
+// takes.
+void ReadAhead::wakeForRoom() {
+    if (idle_ > 0 && roomForMore(std::min(kRefill, maxDescriptors_ / 8))) wakeReaders(1);
 }
 
 void ReadAhead::cancel(const std::shared_ptr<ReadGroup>& group) {
     if (!group) return;
     std::lock_guard lock(mutex_);
     cancelLocked(*group);
-    work_.notify_all();
+    wakeForRoom();
 }
 
 bool ReadAhead::cancelled(const ReadGroup& group) {

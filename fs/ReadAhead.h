@@ -21,10 +21,11 @@ namespace voidbroom {
 // readAheadThreadsFor). One means no read-ahead at all.
 inline constexpr unsigned kDefaultReadAheadThreads = 0;
 // A network or user-space file system answers each request after a round trip, and many
-// requests in flight hide it; a local disk serves a cold tree best with fewer, since more
-// only make its reads compete (measured on a virtual disk: 16 readers took half the time of
-// 32 on a cold tree, and 32 a third less than 16 behind a 1 ms round trip).
-inline constexpr unsigned kLocalReadAheadThreads = 16;
+// requests in flight hide it; a local disk serves a cold tree best with few, since more only
+// make its reads compete and scatter. Measured on a virtual disk with a cold tree of 200,000
+// folders: 8 readers took 6.8-8.4 s, 16 took 7.6-8.8 s, 64 took 10.5-11.7 s; behind a 1 ms
+// round trip 32 took a third less than 16.
+inline constexpr unsigned kLocalReadAheadThreads = 8;
 inline constexpr unsigned kRemoteReadAheadThreads = 32;
 unsigned readAheadThreadsFor(int folderFd);
 // Readers are engaged while opening and reading a folder takes longer than this on average:
@@ -101,12 +102,18 @@ private:
     ReadGroup::Slot& ready(std::unique_lock<std::mutex>& lock, ReadGroup& group, std::size_t i);
     void start(ReadGroup& group, std::size_t i);
     std::shared_ptr<ReadGroup> nextWork();
-    bool roomForMore() const;
+    bool roomForMore(std::size_t folders = 0) const;
+    void wakeForRoom();
     void cancelLocked(ReadGroup& group);
+    void wakeReaders(std::size_t work);
     void forget(ReadFolder& folder);
     void release(ReadGroup& group);
-    std::shared_ptr<ReadGroup> planLocked(int fd, const NameList& names, std::size_t first,
-                                          std::size_t count, std::string path);
+    // A group for names[first, first + count) of the folder open at `fd`, not yet read from.
+    std::shared_ptr<ReadGroup> groupOf(int fd, const NameList& names, std::size_t first,
+                                       std::size_t count, std::string path);
+    // The group, read from from now on; nullptr when the descriptor budget has no room.
+    // `byReader`: admitted by a reader, which reads on from it.
+    std::shared_ptr<ReadGroup> admit(std::shared_ptr<ReadGroup> group, bool byReader);
     // The path from the top of the walk of slot `i` of `group`, where the rules need paths.
     std::string pathOf(const ReadGroup& group, std::size_t i) const;
 
@@ -120,6 +127,9 @@ private:
     std::size_t descriptors_ = 0;  // descriptors the read-ahead holds
     std::size_t maxHeld_, maxDescriptors_;
     bool stopping_ = false;
+    std::size_t idle_ = 0;  // readers waiting for work
+    // The slot the walk waits for, if any: only the reader that finishes it wakes the walk.
+    const ReadGroup::Slot* awaited_ = nullptr;
     std::atomic<std::size_t> reads_{0}, opens_{0};
     DirReader ownReader_;  // for items the walk reads itself
     unsigned threadCount_;

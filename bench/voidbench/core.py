@@ -170,19 +170,20 @@ class Bench:
         self.run(argv, stdout=sys.stderr, stderr=None, env=env)
         return read_timings(json_path)
 
-    def hyperfine_in_turns(self, name, commands, env=None):
+    def hyperfine_in_turns(self, name, commands, env=None, prepare=(), rounds=None):
         """As hyperfine(), but the commands take turns run by run: every round times each
         command once, every other round in the reverse order, and each command's runs are
         pooled. Commands whose times are close are then not told apart by the machine's speed
         drifting between their blocks of runs, as it does on a shared virtual machine by more
-        than the difference being measured. Twice the usual runs, the warm-up in the first."""
-        rounds = []
-        for turn in range(2 * self.runs):
+        than the difference being measured. Twice the usual runs (or `rounds`), the warm-up
+        in the first; `prepare` as for hyperfine()."""
+        results = []
+        for turn in range(rounds or 2 * self.runs):
             order = commands if turn % 2 == 0 else list(reversed(commands))
-            warmup = None if turn == 0 else 0
-            rounds.append(self.hyperfine(f"{name}-{turn + 1}", order, runs=1, warmup=warmup,
-                                         env=env))
-        return {label: pooled(*(r[label] for r in rounds)) for label, _ in commands}
+            warmup = None if turn == 0 and not prepare else 0
+            results.append(self.hyperfine(f"{name}-{turn + 1}", order, runs=1, warmup=warmup,
+                                          env=env, prepare=prepare))
+        return {label: pooled(*(r[label] for r in results)) for label, _ in commands}
 
     # -- trees
 

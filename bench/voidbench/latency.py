@@ -132,25 +132,69 @@ def request_table(bench, tree):
         bench.table(["command", "requests", "per folder", "per folder, by kind"], rows)
 
 
+def cold_commands(bench, root):
+    commands = [(f"fdfind -j{j} -H -I -te -td .",
+                 ["fdfind", f"-j{j}", "-H", "-I", "-te", "-td", ".", root]) for j in (8, 16, 32)]
+    for threads in (None, 1, 16, 64):
+        commands.append((scan_label(0, threads), bench.scan_argv(0, root, threads=threads)))
+    return commands
+
+
+def futex_counter(bench):
+    """How futex calls are counted: perf's system-call tracepoint where it can be read, which
+    costs the run nothing, else strace, which slows every call and so adds contention."""
+    probe = ["perf", "stat", "-x,", "-e", "syscalls:sys_enter_futex", "true"]
+    if shutil.which("perf") and subprocess.run(probe, capture_output=True).returncode == 0:
+        return "perf"
+    return "strace" if shutil.which("strace") else None
+
+
+def futex_calls(bench, counter, argv, drop):
+    """The futex calls of one cold run of `argv`, every thread's."""
+    out = bench.work / "futex.txt"
+    bench.run(drop)
+    if counter == "perf":
+        bench.run(["perf", "stat", "-x,", "-e", "syscalls:sys_enter_futex", "-o", out] + argv)
+        for line in out.read_text().splitlines():
+            if "sys_enter_futex" in line:
+                return int(line.split(",")[0])
+        return 0
+    bench.run(["strace", "-f", "-c", "-e", "trace=futex", "-o", out] + argv)
+    for line in out.read_text().splitlines():
+        fields = line.split()
+        if fields and fields[-1] == "futex":
+            return int(fields[3])
+    return 0
+
+
 def section_cold_cache(bench):
-    """The realistic tree with the page cache, dentries and inodes dropped before every run."""
+    """The realistic tree with the page cache, dentries and inodes dropped before every run:
+    fd at 8, 16 and 32 threads beside voidbroom-scan at its default, 1, 16 and 64, in paired
+    rounds; then the futex calls per folder of the default and of 64 threads."""
     bench.say("## Cold cache: the realistic tree after dropping the kernel's caches")
     bench.say()
     if os.geteuid() != 0 or not os.access(DROP_CACHES, os.W_OK):
         bench.skipped("the cold-cache section", f"only root may write {DROP_CACHES}")
         return
     tree = bench.tree("realistic")
-    commands = [(FIND, ["find", tree.root, "-type", "d", "-empty"])]
-    if shutil.which("fdfind"):
-        commands.append(("fdfind -H -I -te -td .",
-                         ["fdfind", "-H", "-I", "-te", "-td", ".", tree.root]))
-    for mode in LATENCY_MODES:
-        commands.append((scan_label(mode, 1), bench.scan_argv(mode, tree.root, threads=1)))
-        commands.append((scan_label(mode), bench.scan_argv(mode, tree.root)))
+    commands = cold_commands(bench, tree.root)
     drop = ["sh", "-c", f"sync && echo 3 > {DROP_CACHES}"]
     runs = int(os.environ.get("VOIDBROOM_BENCH_COLD_RUNS", "3"))
-    timings = bench.hyperfine("cold", commands, prepare=[drop], runs=runs, warmup=0)
-    bench.timing_table(timings, FIND)
-    for mode in LATENCY_MODES:
-        bench.target(f"cold realistic tree, mode {mode}, default vs --threads 1",
-                     timings[scan_label(mode)].median / timings[scan_label(mode, 1)].median, 0.85)
+    timings = bench.hyperfine_in_turns("cold", commands, prepare=[drop], rounds=runs)
+    best_fd = min(timings[label].median for label, _ in commands[:2])
+    default = timings[scan_label(0)]
+    bench.timing_table(timings, scan_label(0))
+    bench.target("cold realistic tree, mode 0, default vs the best of fdfind -j8 and -j16",
+                 default.median / best_fd, 0.8)
+    bench.target("cold realistic tree, mode 0, --threads 64 vs the default",
+                 timings[scan_label(0, 64)].median / default.median, 1.1)
+    counter = futex_counter(bench)
+    if not counter:
+        bench.skipped("futex calls per folder", "neither perf nor strace can count them")
+        return
+    rows = []
+    for threads in (None, 64):
+        calls = futex_calls(bench, counter, bench.scan_argv(0, tree.root, threads=threads), drop)
+        rows.append([scan_label(0, threads), calls, f"{calls / tree.folders:.2f}", counter])
+    bench.table(["command (cold)", "futex calls", "per folder", "counted by"], rows)
+    bench.target("futex calls per folder at 64 threads, cold", rows[-1][1] / tree.folders, 4.0)

@@ -153,7 +153,7 @@ std::string differenceFromTheReference(const std::string& rootPath, int mode, in
 // also stopped at every yield: the walk keeps exactly the entries of the folders examined
 // before it, in order (in mode 2 too, where entries wait for sizes decided further down), and
 // every visit still due in the open folders yields once more and ends. Whole walks run with
-// 1, 2 and 8 reader threads; stopped ones serially and, for the first few, reading ahead.
+// 1, 2, 8 and 64 reader threads; stopped ones serially and, for the first few, reading ahead.
 TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYieldForEveryThreadCount) {
     for (unsigned seed = 1; seed <= 120; ++seed) {
         test::TempTree tree;
@@ -167,7 +167,7 @@ TEST(ReferenceWalk, RandomTreesWalkLikeTheReferenceWholeAndStoppedAtEveryYieldFo
                       for (int mode = 0; mode <= 2; ++mode) {
                           const int visits =
                               seed <= 24 ? ReferenceWalk(tree.rootPath(), mode).run.yields : 0;
-                          for (const unsigned threads : {1u, 2u, 8u}) {
+                          for (const unsigned threads : {1u, 2u, 8u, 64u}) {
                               const bool stops = threads == 1 || (threads == 8 && seed <= 8);
                               for (int stopAt = 0; stopAt <= visits; ++stopAt) {
                                   if (stopAt > 0 && !stops) break;
