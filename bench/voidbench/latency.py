@@ -108,7 +108,7 @@ def section_latency(bench):
                 default, serial = timings[scan_label(mode)], timings[scan_label(mode, 1)]
                 if delay:
                     targets.append((f"mirror at {delay} µs, mode {mode}, default vs fdfind -j32",
-                                    default.median / fd, 0.35))
+                                    default.median / fd, 0.2))
                 else:
                     targets.append((f"mirror at 0 µs, mode {mode}, default vs --threads 1",
                                     default.median / serial.median, 1.0))
