@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fs/Fd.h"
+#include "fs/FileTime.h"
 
 namespace voidbroom {
 namespace {
@@ -31,9 +32,7 @@ int renameNoReplace(int fd, const char* from, const char* to) {
 EmptyFileOutcome checkAside(int folderFd, const char* aside, Fd& held, std::int64_t recentFrom) {
     struct stat st;
     if (fstatat(folderFd, aside, &st, AT_SYMLINK_NOFOLLOW) != 0) return failed(errno);
-    const std::int64_t time =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    if (time >= recentFrom) return {EmptyFileVerdict::Recent, 0, {}};
+    if (modifiedAt(st) >= recentFrom) return {EmptyFileVerdict::Recent, 0, {}};
     if (!S_ISREG(st.st_mode)) return {};
     if (st.st_size > 0) return {EmptyFileVerdict::HoldsData, 0, {}};
     held.reset(openat(folderFd, aside, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fs/EmptyFileRemoval.h"
+#include "fs/FileTime.h"
 #include "fs/FsError.h"
 #include "fs/Paths.h"
 #include "fs/RuleCheck.h"
@@ -148,7 +149,7 @@ void FolderDeleter::removeJunk(int fd, const char* name, const std::string& fold
     }
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
         throw FsError(childPath(folder, name), "it is no longer a junk file, so its folder stays");
-    checkAge(fd, name, folder);
+    checkAge(st, name, folder);
     if (unlinkat(fd, name, 0) == 0 || errno == ENOENT) return;
     throw FsError(childPath(folder, name), std::strerror(errno));
 }
@@ -160,9 +161,13 @@ void FolderDeleter::checkAge(int fd, const char* name, const std::string& folder
         if (errno == ENOENT) return;
         throw FsError(childPath(folder, name), std::strerror(errno));
     }
-    const std::int64_t time =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    if (time >= *check_.recentFrom) throw FsError(childPath(folder, name), kRecent);
+    checkAge(st, name, folder);
+}
+
+void FolderDeleter::checkAge(const struct stat& st, const char* name,
+                             const std::string& folder) const {
+    if (check_.recentFrom && modifiedAt(st) >= *check_.recentFrom)
+        throw FsError(childPath(folder, name), kRecent);
 }
 
 std::string_view FolderDeleter::fromTop(const std::string& folder) const {

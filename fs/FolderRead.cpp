@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "fs/FileTime.h"
+
 namespace voidbroom {
 namespace {
 bool keptOut(const ListingOptions& options, ino_t inode) {
@@ -33,18 +35,13 @@ OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, 
 
 namespace {
 
-std::int64_t nanosecondsOf(const struct timespec& time) {
-    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
 // The folder read under the user's rules, or with times: each entry's role decides how it
 // counts, and a file's length and time come from one look at it.
 void readFolderByRules(DirReader& reader, int fd, const ListingOptions& options,
                        std::string_view path, FolderListing& listing, NameList& subfolders) {
     const NameRules* rules = options.rules.get();
     struct stat st;
-    listing.newest =
-        options.times ? (fstat(fd, &st) == 0 ? nanosecondsOf(st.st_mtim) : kNeverRead) : 0;
+    listing.newest = options.times ? (fstat(fd, &st) == 0 ? modifiedAt(st) : kNeverRead) : 0;
     const auto noteFile = [&](const DirEntry& entry, bool junk) {
         const bool lengthWanted =
             !junk && options.fileLengths && listing.filesLength == FileLength::Zero;
@@ -55,7 +52,7 @@ void readFolderByRules(DirReader& reader, int fd, const ListingOptions& options,
             return;
         }
         if (lengthWanted && st.st_size != 0) listing.filesLength = FileLength::NotZero;
-        if (options.times) listing.newest = std::max(listing.newest, nanosecondsOf(st.st_mtim));
+        if (options.times) listing.newest = std::max(listing.newest, modifiedAt(st));
     };
     const auto visit = [&](const DirEntry& entry) {
         const NameRole role =

@@ -159,15 +159,15 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
         return folder;
     }
     const std::size_t before = reader.reads();
-    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders,
-               pathOf(group, i));
+    std::string path = pathOf(group, i);
+    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders, path);
     reads_ += reader.reads() - before;
     folder.identity = identityOf(folder.fd.get());
     if (folder.subfolders.empty())
         folder.fd.reset();
     else
         folder.group = groupOf(folder.fd.get(), folder.subfolders, 0, folder.subfolders.size(),
-                               pathOf(group, i));
+                               std::move(path));
     folder.took = std::chrono::steady_clock::now() - started;
     return folder;
 }
