@@ -1,5 +1,6 @@
 #include "fs/NameRules.h"
 
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 
 namespace voidbroom {
@@ -22,8 +23,11 @@ TEST(NameRules, PatternsMatchAsFnmatchWithALeadingDotOrdinary) {
         {"a\\*", "a*", true},
         {"a\\*", "ab", false},
     };
-    for (const auto& [pattern, name, matches] : cases)
+    for (const auto& [pattern, name, matches] : cases) {
         EXPECT_EQ(GlobPattern(pattern, 0).matches(name), matches) << pattern << " " << name;
+        EXPECT_EQ(fnmatch(pattern.c_str(), name.c_str(), 0) == 0, matches)
+            << pattern << " " << name;
+    }
 }
 
 // Junk only for files; keep and exclude for both, keep winning over junk; an exclude
