@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -127,8 +126,9 @@ void FolderDeleter::leave() {
 }
 
 void FolderDeleter::removeFile(int fd, const char* name, const std::string& folder) {
-    const NameRole role =
-        check_.names ? check_.names->roleOf(name, false, fromTop(folder)) : NameRole::Plain;
+    const NameRole role = check_.names
+                              ? check_.names->roleOf(name, false, belowTop(folder, topLength_))
+                              : NameRole::Plain;
     if (role == NameRole::Kept)
         throw FsError(childPath(folder, name), "it is to be kept, so its folder stays");
     if (role == NameRole::Junk) return removeJunk(fd, name, folder);
@@ -168,13 +168,6 @@ void FolderDeleter::checkAge(const struct stat& st, const char* name,
                              const std::string& folder) const {
     if (check_.recentFrom && modifiedAt(st) >= *check_.recentFrom)
         throw FsError(childPath(folder, name), kRecent);
-}
-
-std::string_view FolderDeleter::fromTop(const std::string& folder) const {
-    std::string_view path = folder;
-    path.remove_prefix(std::min(topLength_, path.size()));
-    while (path.starts_with('/')) path.remove_prefix(1);
-    return path;
 }
 
 // A folder of total size 0 was listed for holding nothing but empty files and folders: a

@@ -85,8 +85,6 @@ private:
     // Fails where a file is newer than the check's age allows.
     void checkAge(int fd, const char* name, const std::string& folder) const;
     void checkAge(const struct stat& st, const char* name, const std::string& folder) const;
-    // The path of `folder` from the top of the walk, for the rules' path patterns.
-    std::string_view fromTop(const std::string& folder) const;
     [[noreturn]] void fail(const std::string& reason) const;
 
     FolderWalk walk_;

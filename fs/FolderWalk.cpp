@@ -342,10 +342,7 @@ void FolderWalk::endLook() {
 
 std::string_view FolderWalk::pathFromTop() const {
     if (!options_.rules || !options_.rules->needsPaths()) return {};
-    std::string_view path = path_;
-    path.remove_prefix(std::min(topLength_, path.size()));
-    while (path.starts_with('/')) path.remove_prefix(1);
-    return path;
+    return belowTop(path_, topLength_);
 }
 
 std::size_t FolderWalk::reads() const {

@@ -30,6 +30,14 @@ inline std::string childPath(std::string parent, std::string_view name) {
     return parent;
 }
 
+// The part of `path` below its first `topLength` bytes, the top of a walk, without a leading
+// "/": what the rules' path patterns are matched against ("" for the top itself).
+inline std::string_view belowTop(std::string_view path, std::size_t topLength) {
+    path.remove_prefix(topLength < path.size() ? topLength : path.size());
+    while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+    return path;
+}
+
 // The last component of a path, without the separators after it.
 inline std::string_view leafName(std::string_view path) {
     path = withoutTrailingSlashes(path);

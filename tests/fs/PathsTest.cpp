@@ -53,6 +53,15 @@ private:
     std::optional<std::string> old_;
 };
 
+// The path rules see below the walk's top, whether the top was given with its "/" or not.
+TEST(Paths, BelowTheTopIsThePathWithoutTheTopOrALeadingSlash) {
+    EXPECT_EQ(belowTop("/mnt/usb/", 9), "");
+    EXPECT_EQ(belowTop("/mnt/usb/a/b", 9), "a/b");
+    EXPECT_EQ(belowTop("/mnt/usb/a/b", 8), "a/b");
+    EXPECT_EQ(belowTop("usb//a", 3), "a");
+    EXPECT_EQ(belowTop("/mnt/usb", 20), "");
+}
+
 TEST(HomeFolder, ComesFromAnAbsoluteHomeElseFromThePasswordDatabase) {
     const passwd* user = getpwuid(geteuid());
     const std::string fromDatabase(user ? withoutTrailingSlashes(user->pw_dir) : "");
