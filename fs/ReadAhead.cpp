@@ -14,6 +14,11 @@ constexpr std::size_t kMaxHeldFolders = 4096;
 constexpr std::size_t kMaxHeldBytes = 64u << 20;
 // The room a full window must have again before a sleeping reader is woken.
 constexpr std::size_t kRefill = 16;
+// Folders of room for each reader woken: woken into room for just one, many readers would
+// each sleep again after one folder.
+constexpr std::size_t kRoomPerWake = 4;
+// Descriptors readers leave for the groups the walk plans.
+constexpr std::size_t kWalkReserve = 4;
 
 std::size_t bytesOf(const ReadFolder& folder) {
     return folder.listing.fileNames.bytes() + folder.subfolders.bytes() + sizeof(ReadFolder);
@@ -51,7 +56,7 @@ ReadAhead::~ReadAhead() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        for (auto& group : stack_) group->cancelled = true;
+        order_.cancelAll();
     }
     work_.notify_all();
     for (auto& thread : threads_) thread.join();
@@ -62,6 +67,7 @@ std::shared_ptr<ReadGroup> ReadAhead::plan(int fd, const NameList& names, std::s
     std::shared_ptr<ReadGroup> group = groupOf(fd, names, first, count, std::move(path));
     if (!group) return nullptr;
     std::lock_guard lock(mutex_);
+    group->place.root = ++roots_;
     return admit(std::move(group), false);
 }
 
@@ -86,17 +92,22 @@ std::shared_ptr<ReadGroup> ReadAhead::admit(std::shared_ptr<ReadGroup> group, bo
     ++descriptors_;
     // Started here, not before: a walk of a folder without subfolders needs no thread.
     while (threads_.size() < threadCount_) threads_.emplace_back([this] { run(); });
-    stack_.push_back(group);
+    order_.add(group);
     // A reader that read the group's folder goes on with its first subfolder itself.
     wakeReaders(group->items.size() - (byReader ? 1 : 0));
     return group;
 }
 
-// A reader is woken only when there is work for it: one per folder to read, as far as idle
-// ones go.
+// A reader is woken only when there is work and room for it: one per folder to read, as far
+// as idle ones go that no earlier wake-up is on its way to.
 void ReadAhead::wakeReaders(std::size_t work) {
-    if (!roomForMore()) return;
-    for (std::size_t i = 0; i < std::min(work, idle_); ++i) work_.notify_one();
+    // The readers at work take the room first, each its next folder.
+    const std::size_t running = threads_.size() - idle_, free = room();
+    const std::size_t left = free > running ? free - running : 0;
+    const std::size_t wakes =
+        std::min({work, idle_ - woken_, (left + kRoomPerWake - 1) / kRoomPerWake});
+    woken_ += wakes;
+    for (std::size_t i = 0; i < wakes; ++i) work_.notify_one();
 }
 
 const ReadFolder& ReadAhead::look(ReadGroup& group, std::size_t i) {
@@ -140,6 +151,7 @@ ReadGroup::Slot& ReadAhead::ready(std::unique_lock<std::mutex>& lock, ReadGroup&
 void ReadAhead::start(ReadGroup& group, std::size_t i) {
     group.items[i].state = ReadGroup::State::Reading;
     ++group.inFlight;
+    ++reading_;
     ++held_;
     while (group.next < group.items.size() &&
            group.items[group.next].state != ReadGroup::State::Pending)
@@ -182,6 +194,7 @@ std::string ReadAhead::pathOf(const ReadGroup& group, std::size_t i) const {
 
 void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
     --group.inFlight;
+    --reading_;
     heldBytes_ += bytesOf(folder);
     if (folder.fd) ++descriptors_;
     ReadGroup::Slot& slot = group.items[i];
@@ -190,7 +203,10 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
         forget(folder);
         slot.state = ReadGroup::State::Taken;
     } else {
-        if (folder.group) folder.group = admit(std::move(folder.group), true);
+        if (folder.group) {
+            placeBelow(group, i, *folder.group);
+            folder.group = admit(std::move(folder.group), true);
+        }
         slot.folder = std::move(folder);
         slot.state = ReadGroup::State::Done;
     }
@@ -198,20 +214,16 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
     if (awaited_ == &slot) done_.notify_one();
 }
 
-// Each turn reads the next folder of the deepest group and publishes it at once, under the
-// lock that takes the next turn's folder too: a reader that has work never sleeps, and the
-// folder the walk needs next, with the group of its subfolders, waits for no other read.
+// Each turn reads the first folder in the walk's order not started yet and publishes it at
+// once, under the lock that takes the next turn's folder too: a reader that has work never
+// sleeps, and the folder the walk needs next, with the group of its subfolders, waits for no
+// other read.
 // (Claiming several folders at a time cost more than it saved: their subfolders' groups were
 // planned a few reads late, and the walk waited for them.)
 void ReadAhead::run() {
     DirReader reader;
     std::unique_lock lock(mutex_);
-    for (;;) {
-        std::shared_ptr<ReadGroup> group;
-        ++idle_;
-        work_.wait(lock, [&] { return stopping_ || (roomForMore() && (group = nextWork())); });
-        --idle_;
-        if (stopping_) return;
+    while (std::shared_ptr<ReadGroup> group = awaitWork(lock)) {
         const std::size_t i = group->next;
         start(*group, i);
         lock.unlock();
@@ -221,26 +233,45 @@ void ReadAhead::run() {
     }
 }
 
-std::shared_ptr<ReadGroup> ReadAhead::nextWork() {
-    while (!stack_.empty()) {
-        const std::shared_ptr<ReadGroup>& group = stack_.back();
-        if (!group->cancelled && group->next < group->items.size()) return group;
-        stack_.pop_back();
+// The group to read from next, once there is room; nullptr when the walk is over.
+std::shared_ptr<ReadGroup> ReadAhead::awaitWork(std::unique_lock<std::mutex>& lock) {
+    std::shared_ptr<ReadGroup> group;
+    ++idle_;
+    while (!stopping_ && !(room() > 0 && (group = nextWork()))) {
+        work_.wait(lock);
+        // Whoever was woken, one wake-up is spent.
+        if (woken_ > 0) --woken_;
     }
-    return nullptr;
+    --idle_;
+    return stopping_ ? nullptr : group;
 }
 
-// A reader's open may hold two more descriptors: the folder's, and its group's duplicate.
-bool ReadAhead::roomForMore(std::size_t folders) const {
-    return held_ + folders < maxHeld_ && heldBytes_ < kMaxHeldBytes &&
-           descriptors_ + 2 * folders + 2 < maxDescriptors_;
+std::shared_ptr<ReadGroup> ReadAhead::nextWork() {
+    return order_.first();
 }
 
-// Once the window is full, a reader is woken again only when there is room for a run of
-// folders, which it reads without sleeping in between: not once for every folder the walk
+void ReadAhead::placeBelow(ReadGroup& parent, std::size_t i, ReadGroup& group) {
+    group.place = ReadPlace{parent.weak_from_this(), i, parent.place.depth + 1, parent.place.root};
+}
+
+// How many more folders readers may start now. Each read may come to hold two more
+// descriptors, the folder's and its group's duplicate: counting those of the reads under way
+// too, every group a reader admits finds room, and no subtree is left for the walk to read
+// alone while readers read on past it. A few are left over for the groups the walk plans.
+std::size_t ReadAhead::room() const {
+    if (held_ >= maxHeld_ || heldBytes_ >= kMaxHeldBytes) return 0;
+    const std::size_t taken = descriptors_ + kWalkReserve;
+    if (taken >= maxDescriptors_) return 0;
+    const std::size_t reads = (maxDescriptors_ - taken - 1) / 2;
+    return reads > reading_ ? std::min(reads - reading_, maxHeld_ - held_) : 0;
+}
+
+// Once the window is full, readers are woken again only when there is room for a run of
+// folders, which they read without sleeping in between: not once for every folder the walk
 // takes.
 void ReadAhead::wakeForRoom() {
-    if (idle_ > 0 && roomForMore(std::min(kRefill, maxDescriptors_ / 8))) wakeReaders(1);
+    const std::size_t free = room();
+    if (idle_ > woken_ && free > std::min(kRefill, maxDescriptors_ / 8)) wakeReaders(free);
 }
 
 void ReadAhead::cancel(const std::shared_ptr<ReadGroup>& group) {

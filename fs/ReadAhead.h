@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fs/FolderRead.h"
+#include "fs/ReadOrder.h"
 
 namespace voidbroom {
 
@@ -21,53 +22,23 @@ namespace voidbroom {
 // readAheadThreadsFor). One means no read-ahead at all.
 inline constexpr unsigned kDefaultReadAheadThreads = 0;
 // A network or user-space file system answers each request after a round trip, and many
-// requests in flight hide it; a local disk serves a cold tree best with few, since more only
-// make its reads compete and scatter. Measured on a virtual disk with a cold tree of 200,000
-// folders: 8 readers took 6.8-8.4 s, 16 took 7.6-8.8 s, 64 took 10.5-11.7 s; behind a 1 ms
-// round trip 32 took a third less than 16.
-inline constexpr unsigned kLocalReadAheadThreads = 8;
+// requests in flight hide it; a local disk serves a cold tree best with fewer, since more only
+// add switches between threads that wait for the same disk. Measured on a virtual disk with
+// a cold tree of 200,000 folders, in turns: 8 readers took 7.9 s, 16 took 6.4 s, 64 took
+// 7.9 s; behind a 1 ms round trip 32 took a third less than 16.
+inline constexpr unsigned kLocalReadAheadThreads = 16;
 inline constexpr unsigned kRemoteReadAheadThreads = 32;
 unsigned readAheadThreadsFor(int folderFd);
 // Readers are engaged while opening and reading a folder takes longer than this on average:
 // on a warm local disk a folder takes a few microseconds, and threads would only contend.
 inline constexpr std::chrono::nanoseconds kEngageReadAheadAbove = std::chrono::microseconds(60);
 
-// A folder as a reader thread opened and read it, ahead of the walk that will enter it.
-struct ReadFolder {
-    OpenOutcome outcome;
-    Fd fd;  // kept while it has subfolders, for the walk's own later opens
-    FolderListing listing;
-    NameList subfolders;
-    FolderIdentity identity;
-    bool seenAsFolder = false;                // not opened, but a folder stands there
-    std::chrono::nanoseconds took{0};         // to open and read it
-    std::shared_ptr<struct ReadGroup> group;  // its subfolders, read ahead in turn
-};
-
-// The subfolders of one folder, to be read ahead in order, opened relative to the folder's
-// own descriptor (a duplicate, closed once every subfolder has been started).
-struct ReadGroup {
-    enum class State { Pending, Reading, Done, Taken };
-    struct Slot {
-        State state = State::Pending;
-        std::optional<ReadFolder> folder;
-    };
-    Fd fd;
-    NameList names;
-    std::string path;  // the folder's, from the top of the walk, where the rules need paths
-    std::vector<Slot> items;
-    std::size_t next = 0;      // the first slot not started
-    std::size_t inFlight = 0;  // items being read
-    bool cancelled = false;
-};
-
-// A bounded pool of reader threads that open and read folders ahead of one walk, each one's
-// subfolders in turn, deepest group first so that the folders the walk needs next come
-// first. The walk asks for a slot's folder when it enters it: it waits while a reader has
-// it, and reads it itself when none has started it, so the walk never waits for room in the
-// window. The window is bounded in folders, in bytes of names and in descriptors. Threads
-// start with the first group and are joined when the object goes, which the walk engine
-// that owns it does when its own owner (a scan, a content listing, a log save) is done.
+// A bounded pool of reader threads that open and read folders ahead of one walk, in the
+// order the walk will enter them (ReadOrder). The walk asks for a slot's folder when it enters it:
+// it waits while a reader has it, and reads it itself when none has started it, so the walk never
+// waits for room in the window. The window is bounded in folders, in bytes of names and in
+// descriptors. Threads start with the first group and are joined when the object goes, which the
+// walk engine that owns it does when its own owner (a scan, a content listing, a log save) is done.
 class ReadAhead {
 public:
     ReadAhead(unsigned threads, const ListingOptions& options);
@@ -95,6 +66,7 @@ public:
 
 private:
     void run();
+    std::shared_ptr<ReadGroup> awaitWork(std::unique_lock<std::mutex>& lock);
     // Reads slot `i` of `group` (marked Reading by the caller, with the lock not held).
     ReadFolder readSlot(ReadGroup& group, std::size_t i, DirReader& reader);
     void finish(ReadGroup& group, std::size_t i, ReadFolder folder);
@@ -102,7 +74,7 @@ private:
     ReadGroup::Slot& ready(std::unique_lock<std::mutex>& lock, ReadGroup& group, std::size_t i);
     void start(ReadGroup& group, std::size_t i);
     std::shared_ptr<ReadGroup> nextWork();
-    bool roomForMore(std::size_t folders = 0) const;
+    std::size_t room() const;
     void wakeForRoom();
     void cancelLocked(ReadGroup& group);
     void wakeReaders(std::size_t work);
@@ -114,20 +86,25 @@ private:
     // The group, read from from now on; nullptr when the descriptor budget has no room.
     // `byReader`: admitted by a reader, which reads on from it.
     std::shared_ptr<ReadGroup> admit(std::shared_ptr<ReadGroup> group, bool byReader);
+    // The group of the subfolders of slot `i` of `parent`, placed in the walk below it.
+    void placeBelow(ReadGroup& parent, std::size_t i, ReadGroup& group);
     // The path from the top of the walk of slot `i` of `group`, where the rules need paths.
     std::string pathOf(const ReadGroup& group, std::size_t i) const;
 
     ListingOptions options_;
     std::mutex mutex_;
-    std::condition_variable work_;                   // readers wait here for work and room
-    std::condition_variable done_;                   // the walk waits here for a slot being read
-    std::vector<std::shared_ptr<ReadGroup>> stack_;  // groups with items not started, deepest last
-    std::size_t held_ = 0;         // folders read or being read, not handed over yet
-    std::size_t heldBytes_ = 0;    // bytes of names they hold
-    std::size_t descriptors_ = 0;  // descriptors the read-ahead holds
+    std::condition_variable work_;  // readers wait here for work and room
+    std::condition_variable done_;  // the walk waits here for a slot being read
+    ReadOrder order_;               // groups with items not started
+    std::uint64_t roots_ = 0;       // groups the walk planned
+    std::size_t held_ = 0;          // folders read or being read, not handed over yet
+    std::size_t heldBytes_ = 0;     // bytes of names they hold
+    std::size_t descriptors_ = 0;   // descriptors the read-ahead holds
+    std::size_t reading_ = 0;       // folders being read
     std::size_t maxHeld_, maxDescriptors_;
     bool stopping_ = false;
-    std::size_t idle_ = 0;  // readers waiting for work
+    std::size_t idle_ = 0;   // readers waiting for work
+    std::size_t woken_ = 0;  // of those, woken and not yet running
     // The slot the walk waits for, if any: only the reader that finishes it wakes the walk.
     const ReadGroup::Slot* awaited_ = nullptr;
     std::atomic<std::size_t> reads_{0}, opens_{0};
