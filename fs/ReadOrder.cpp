@@ -49,9 +49,8 @@ bool ReadOrder::before(const ReadGroup& a, const ReadGroup& b) {
 
 void ReadOrder::add(std::shared_ptr<ReadGroup> group) {
     // The groups are sorted, the first at the back: the new one goes above those after it.
-    auto at = std::partition_point(groups_.begin(), groups_.end(), [&](const auto& other) {
-        return !before(*other, *group);
-    });
+    auto at = std::partition_point(groups_.begin(), groups_.end(),
+                                   [&](const auto& other) { return !before(*other, *group); });
     groups_.insert(at, std::move(group));
 }
 
