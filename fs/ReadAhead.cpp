@@ -204,7 +204,7 @@ void ReadAhead::finish(ReadGroup& group, std::size_t i, ReadFolder folder) {
         slot.state = ReadGroup::State::Taken;
     } else {
         if (folder.group) {
-            placeBelow(group, i, *folder.group);
+            folder.group->place = placeOfSubfolders(group, i);
             folder.group = admit(std::move(folder.group), true);
         }
         slot.folder = std::move(folder);
@@ -237,21 +237,13 @@ void ReadAhead::run() {
 std::shared_ptr<ReadGroup> ReadAhead::awaitWork(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<ReadGroup> group;
     ++idle_;
-    while (!stopping_ && !(room() > 0 && (group = nextWork()))) {
+    while (!stopping_ && !(room() > 0 && (group = order_.first()))) {
         work_.wait(lock);
         // Whoever was woken, one wake-up is spent.
         if (woken_ > 0) --woken_;
     }
     --idle_;
     return stopping_ ? nullptr : group;
-}
-
-std::shared_ptr<ReadGroup> ReadAhead::nextWork() {
-    return order_.first();
-}
-
-void ReadAhead::placeBelow(ReadGroup& parent, std::size_t i, ReadGroup& group) {
-    group.place = ReadPlace{parent.weak_from_this(), i, parent.place.depth + 1, parent.place.root};
 }
 
 // How many more folders readers may start now. Each read may come to hold two more
@@ -271,7 +263,7 @@ std::size_t ReadAhead::room() const {
 // takes.
 void ReadAhead::wakeForRoom() {
     const std::size_t free = room();
-    if (idle_ > woken_ && free > std::min(kRefill, maxDescriptors_ / 8)) wakeReaders(free);
+    if (free > std::min(kRefill, maxDescriptors_ / 8)) wakeReaders(free);
 }
 
 void ReadAhead::cancel(const std::shared_ptr<ReadGroup>& group) {

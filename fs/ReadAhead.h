@@ -73,7 +73,6 @@ private:
     // The lock is held by every function below.
     ReadGroup::Slot& ready(std::unique_lock<std::mutex>& lock, ReadGroup& group, std::size_t i);
     void start(ReadGroup& group, std::size_t i);
-    std::shared_ptr<ReadGroup> nextWork();
     std::size_t room() const;
     void wakeForRoom();
     void cancelLocked(ReadGroup& group);
@@ -86,8 +85,6 @@ private:
     // The group, read from from now on; nullptr when the descriptor budget has no room.
     // `byReader`: admitted by a reader, which reads on from it.
     std::shared_ptr<ReadGroup> admit(std::shared_ptr<ReadGroup> group, bool byReader);
-    // The group of the subfolders of slot `i` of `parent`, placed in the walk below it.
-    void placeBelow(ReadGroup& parent, std::size_t i, ReadGroup& group);
     // The path from the top of the walk of slot `i` of `group`, where the rules need paths.
     std::string pathOf(const ReadGroup& group, std::size_t i) const;
 

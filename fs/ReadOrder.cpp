@@ -62,6 +62,10 @@ std::shared_ptr<ReadGroup> ReadOrder::first() {
     return nullptr;
 }
 
+ReadPlace placeOfSubfolders(ReadGroup& parent, std::size_t slot) {
+    return ReadPlace{parent.weak_from_this(), slot, parent.place.depth + 1, parent.place.root};
+}
+
 void ReadOrder::cancelAll() {
     for (auto& group : groups_) group->cancelled = true;
     groups_.clear();

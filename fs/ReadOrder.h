@@ -54,6 +54,9 @@ struct ReadGroup : std::enable_shared_from_this<ReadGroup> {
     bool hasWork() const { return !cancelled && next < items.size(); }
 };
 
+// The place of the group of the subfolders of slot `slot` of `parent`.
+ReadPlace placeOfSubfolders(ReadGroup& parent, std::size_t slot);
+
 // The groups with folders not started yet, in the order the walk will enter their next
 // folders, so that readers read first what the walk needs first. (Taking the group admitted
 // last instead reads whole subtrees far ahead of the walk whenever a later sibling happens to

@@ -27,8 +27,7 @@ struct Groups {
     }
     void below(const std::string& parent, std::size_t slot, const std::string& name,
                std::size_t items, std::size_t next) {
-        const auto& up = byName.at(parent);
-        make(name, items, next)->place = ReadPlace{up, slot, up->place.depth + 1, up->place.root};
+        make(name, items, next)->place = placeOfSubfolders(*byName.at(parent), slot);
     }
     std::string nameOf(const ReadGroup* group) const {
         for (const auto& [name, g] : byName)
