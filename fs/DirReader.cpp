@@ -41,7 +41,14 @@ int DirReader::resolveUnknown(int fd, DirEntry& entry) {
     return 0;
 }
 
-FileLength DirReader::lengthOf(int fd, const char* name) {
+FileLength DirReader::lengthOf(int fd, const char* name, bool fromLookup) {
+    if (fromLookup) {
+        struct statx sx;
+        if (statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_SIZE, &sx) != 0)
+            return FileLength::Unreadable;
+        if (sx.stx_mask & STATX_SIZE)
+            return sx.stx_size == 0 ? FileLength::Zero : FileLength::NotZero;
+    }
     struct stat st;
     if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return FileLength::Unreadable;
     return st.st_size == 0 ? FileLength::Zero : FileLength::NotZero;

@@ -18,7 +18,9 @@ struct DirEntry {
 };
 
 // What a file directly in a folder contributes to the question "is the total size 0?".
-enum class FileLength { Zero, NotZero, Unreadable };
+// Unasked: the files' lengths were left for later, where the folder's subfolders may answer
+// the question first (ListingOptions::subfoldersFirst).
+enum class FileLength { Zero, NotZero, Unreadable, Unasked };
 
 inline constexpr std::int64_t kNoEndMark = 0;
 
@@ -47,8 +49,9 @@ public:
     int forEach(int fd, Visit&& visit, std::int64_t endMark = kNoEndMark);
 
     // Whether the non-folder `name` in folder `fd` has length 0 (links count with their own
-    // length and are never followed).
-    static FileLength lengthOf(int fd, const char* name);
+    // length and are never followed). `fromLookup` takes the length that looking the name up
+    // brought, without asking the file system again (ListingOptions::lengthsFromLookup).
+    static FileLength lengthOf(int fd, const char* name, bool fromLookup = false);
 
     // getdents64 calls made so far, for the benchmark's figures.
     std::size_t reads() const { return reads_; }

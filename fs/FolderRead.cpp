@@ -1,7 +1,9 @@
 #include "fs/FolderRead.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 
@@ -20,6 +22,17 @@ bool keptOut(const ListingOptions& options, ino_t inode) {
 void ListingOptions::setFileSystemOf(int fd) {
     endMark = listingEndMarkOf(fd);
     device = boundaryDeviceOf(fd);
+    struct statfs fs {};
+    lengthsFromLookup =
+        fstatfs(fd, &fs) == 0 && static_cast<unsigned long>(fs.f_type) == FUSE_SUPER_MAGIC;
+}
+
+FileLength lengthOfFiles(int fd, const NameList& names, bool fromLookup) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (const FileLength length = DirReader::lengthOf(fd, names.c_str(i), fromLookup);
+            length != FileLength::Zero)
+            return length;
+    return FileLength::Zero;
 }
 
 OpenOutcome openChild(int parentFd, const char* name, bool grant, dev_t device, Fd& fd) {
@@ -80,10 +93,25 @@ void readFolderByRules(DirReader& reader, int fd, const ListingOptions& options,
     listing.error = reader.forEach(fd, visit, options.endMark);
 }
 
+// After a read that left the files' lengths: a folder without subfolders has nothing else to
+// answer for it, and is asked now; one with subfolders keeps its files' names for the question.
+void askLengthsLater(int fd, const ListingOptions& options, FolderListing& listing,
+                     bool hasSubfolders) {
+    const bool unanswered =
+        listing.readable() && listing.filesLength == FileLength::Zero && !listing.fileNames.empty();
+    if (unanswered && hasSubfolders) {
+        listing.filesLength = FileLength::Unasked;
+        return;
+    }
+    if (unanswered)
+        listing.filesLength = lengthOfFiles(fd, listing.fileNames, options.lengthsFromLookup);
+    if (!options.fileNames) listing.fileNames = NameList{};
+}
+
 }  // namespace
 
 void readFolder(DirReader& reader, int fd, const ListingOptions& options, FolderListing& listing,
-                NameList& subfolders, std::string_view path) {
+                NameList& subfolders, std::string_view path, bool ahead) {
     listing.files = 0;
     listing.filesLength = FileLength::Zero;
     listing.fileNames.clear();
@@ -91,6 +119,8 @@ void readFolder(DirReader& reader, int fd, const ListingOptions& options, Folder
     listing.kept = 0;
     if (options.rules || options.times)
         return readFolderByRules(reader, fd, options, path, listing, subfolders);
+    const bool later = ahead && options.subfoldersFirst && options.fileLengths;
+    const std::size_t subfoldersBefore = subfolders.size();
     const auto visit = [&](const DirEntry& entry) {
         if (entry.isFolder && !keptOut(options, entry.inode)) {
             subfolders.add(entry.name, entry.inode);
@@ -102,14 +132,16 @@ void readFolder(DirReader& reader, int fd, const ListingOptions& options, Folder
                 listing.filesLength = FileLength::NotZero;
             return !(options.stopAtData && options.fileLengths);
         }
-        if (options.fileNames) listing.fileNames.add(entry.name, entry.inode);
-        if (options.fileLengths && listing.filesLength == FileLength::Zero) {
-            listing.filesLength = DirReader::lengthOf(fd, entry.name.data());
+        if (options.fileNames || later) listing.fileNames.add(entry.name, entry.inode);
+        if (options.fileLengths && listing.filesLength == FileLength::Zero && !later) {
+            listing.filesLength =
+                DirReader::lengthOf(fd, entry.name.data(), options.lengthsFromLookup);
             if (options.stopAtData && listing.filesLength != FileLength::Zero) return false;
         }
         return true;
     };
     listing.error = reader.forEach(fd, visit, options.endMark);
+    if (later) askLengthsLater(fd, options, listing, subfolders.size() > subfoldersBefore);
 }
 
 bool isFolderIn(int parentFd, const char* name) {

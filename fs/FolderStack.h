@@ -44,6 +44,9 @@ public:
 
     // Descriptor of the top folder, or -1 when it is lost.
     int top() const { return levels_.back().fd; }
+    // Descriptor of the folder `index` levels above the bottom, or -1 where it was given up
+    // or lost.
+    int fdAt(std::size_t index) const { return levels_[index].fd; }
     // The name the top folder was pushed with ("" for the bottom).
     const std::string& topName() const { return levels_.back().name; }
     std::size_t size() const { return levels_.size(); }

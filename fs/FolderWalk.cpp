@@ -66,6 +66,7 @@ void FolderWalk::prepareReadAhead(int folderFd) {
              !(readAhead_->options() == options_))
         readAhead_ = std::make_unique<ReadAhead>(threads, options_);
     engaged_ = readAhead_ && engageAbove_.count() == 0;
+    openLevelsUnplanned_ = false;
     pace_ = 0;
     startPaceWindow();
 }
@@ -96,9 +97,25 @@ std::shared_ptr<ReadGroup> FolderWalk::currentGroup() {
         currentGroupLent_ = false;
     }
     if (!currentGroup_ && engaged_ && current_)
-        currentGroup_ = readAhead_->plan(current_.get(), subfolders_, currentFirst_,
+        currentGroup_ = readAhead_->plan(current_.get(), levels_.size(), subfolders_, currentFirst_,
                                          subfolderCount(), std::string(pathFromTop()));
     return currentGroup_;
+}
+
+// Readers engaged below levels the walk read by itself read what those levels still hold
+// too, and not only the levels opened from now on: otherwise the walk would come back to
+// each of them to read its next folder alone, with the readers waiting for its subfolders.
+void FolderWalk::planOpenLevels() {
+    openLevelsUnplanned_ = false;
+    const std::size_t below = stack_.size() - levels_.size();  // a starting folder's parent
+    for (std::size_t k = 0; k < levels_.size(); ++k) {
+        Level& level = levels_[k];
+        const int fd = stack_.fdAt(below + k);
+        if (level.group || level.next == level.end || fd < 0) continue;
+        level.group = readAhead_->plan(fd, k, subfolders_, level.next, level.end - level.next,
+                                       std::string(pathFromTop(level.pathLength)));
+        level.slotBase = level.next;
+    }
 }
 
 void FolderWalk::descend() {
@@ -122,6 +139,7 @@ void FolderWalk::dropCurrentGroup() {
 }
 
 bool FolderWalk::take() {
+    if (openLevelsUnplanned_ && !look_) planOpenLevels();
     Level& level = levels_.back();
     dropCurrentGroup();
     subfolders_.truncate(level.end);  // those of a folder read but not descended into
@@ -203,6 +221,7 @@ void FolderWalk::notePace(std::chrono::nanoseconds took) {
         startPaceWindow();
     } else if (pace_ > limit) {
         engaged_ = mostlyWaited();
+        openLevelsUnplanned_ = engaged_;
         if (!engaged_) pace_ = 0;
         startPaceWindow();
     } else if (paceWindowFolders_ >= kPaceWindowFolders) {
@@ -340,9 +359,9 @@ void FolderWalk::endLook() {
     look_.reset();
 }
 
-std::string_view FolderWalk::pathFromTop() const {
+std::string_view FolderWalk::pathFromTop(std::size_t length) const {
     if (!options_.rules || !options_.rules->needsPaths()) return {};
-    return belowTop(path_, topLength_);
+    return belowTop(std::string_view(path_).substr(0, length), topLength_);
 }
 
 std::size_t FolderWalk::reads() const {

@@ -39,6 +39,7 @@ public:
     ~FolderWalk();
 
     ListingOptions& options() { return options_; }
+    const ListingOptions& options() const { return options_; }
     // Reader threads for the walks started from now on; 1 reads every folder when entered,
     // kDefaultReadAheadThreads as many as suit the drive.
     // The readers are engaged while a folder takes longer than `engageAbove` to open and
@@ -151,10 +152,12 @@ private:
     // A folder read ahead for a look: the walk takes it later, so it is copied.
     OpenOutcome adoptLooked(const ReadFolder& folder);
     std::shared_ptr<ReadGroup> currentGroup();
+    void planOpenLevels();
     std::size_t takenSlot() const { return levels_.back().next - 1 - levels_.back().slotBase; }
     void dropCurrentGroup();
-    // The current path from the top of the walk, where the rules need paths; else "".
-    std::string_view pathFromTop() const;
+    // The current path from the top of the walk, or its first `length` bytes, where the rules
+    // need paths; else "".
+    std::string_view pathFromTop(std::size_t length = std::string::npos) const;
     void beginLook();
     // A look's first level: one subfolder, `name`, slot `slot` of `group`.
     void lookAtOne(std::string name, ino_t inode, std::shared_ptr<ReadGroup> group,
@@ -192,6 +195,7 @@ private:
     std::chrono::nanoseconds engageAbove_ = kEngageReadAheadAbove;
     double pace_ = 0;                                // nanoseconds per folder, a moving average
     bool engaged_ = false;                           // whether new levels are read ahead
+    bool openLevelsUnplanned_ = false;               // engaged below levels read serially
     std::chrono::nanoseconds paceWindowOpening_{0};  // time spent opening and reading
     std::chrono::nanoseconds paceWindowCpu_{0};
     long paceWindowSleeps_ = 0;

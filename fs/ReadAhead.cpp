@@ -62,11 +62,12 @@ ReadAhead::~ReadAhead() {
     for (auto& thread : threads_) thread.join();
 }
 
-std::shared_ptr<ReadGroup> ReadAhead::plan(int fd, const NameList& names, std::size_t first,
-                                           std::size_t count, std::string path) {
+std::shared_ptr<ReadGroup> ReadAhead::plan(int fd, std::size_t level, const NameList& names,
+                                           std::size_t first, std::size_t count, std::string path) {
     std::shared_ptr<ReadGroup> group = groupOf(fd, names, first, count, std::move(path));
     if (!group) return nullptr;
     std::lock_guard lock(mutex_);
+    group->place.level = level;
     group->place.root = ++roots_;
     return admit(std::move(group), false);
 }
@@ -172,7 +173,7 @@ ReadFolder ReadAhead::readSlot(ReadGroup& group, std::size_t i, DirReader& reade
     }
     const std::size_t before = reader.reads();
     std::string path = pathOf(group, i);
-    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders, path);
+    readFolder(reader, folder.fd.get(), options_, folder.listing, folder.subfolders, path, true);
     reads_ += reader.reads() - before;
     folder.identity = identityOf(folder.fd.get());
     if (folder.subfolders.empty())

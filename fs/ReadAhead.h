@@ -48,11 +48,12 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // A group for the subfolders names[first, first + count) of the folder open at `fd`;
-    // nullptr when the descriptor budget has no room for it (the walk then reads serially).
-    // `path` is the folder's path from the top of the walk, for rules that need paths.
-    std::shared_ptr<ReadGroup> plan(int fd, const NameList& names, std::size_t first,
-                                    std::size_t count, std::string path = {});
+    // A group for the subfolders names[first, first + count) of the folder open at `fd`, the
+    // walk's level `level` (0 for its starting folder); nullptr when the descriptor budget has
+    // no room for it (the walk then reads serially). `path` is the folder's path from the top
+    // of the walk, for rules that need paths.
+    std::shared_ptr<ReadGroup> plan(int fd, std::size_t level, const NameList& names,
+                                    std::size_t first, std::size_t count, std::string path = {});
     // The folder of slot `i`, read; it stays in the slot (a look ahead by the size question).
     const ReadFolder& look(ReadGroup& group, std::size_t i);
     // The folder of slot `i`, read, handed over to the walk that enters it.

@@ -27,6 +27,7 @@ bool sameParent(const ReadGroup& x, const ReadGroup& y) {
 }  // namespace
 
 bool ReadOrder::before(const ReadGroup& a, const ReadGroup& b) {
+    if (a.place.level != b.place.level) return a.place.level > b.place.level;
     if (a.place.root != b.place.root) return a.place.root > b.place.root;
     // Far apart in a deep tree, the deeper one is taken to come first, as it does where the
     // walk descends a long chain, rather than climbing the whole chain at every comparison.
@@ -63,7 +64,8 @@ std::shared_ptr<ReadGroup> ReadOrder::first() {
 }
 
 ReadPlace placeOfSubfolders(ReadGroup& parent, std::size_t slot) {
-    return ReadPlace{parent.weak_from_this(), slot, parent.place.depth + 1, parent.place.root};
+    return ReadPlace{parent.weak_from_this(), slot, parent.place.depth + 1, parent.place.level,
+                     parent.place.root};
 }
 
 void ReadOrder::cancelAll() {

@@ -25,13 +25,16 @@ struct ReadFolder {
 };
 
 // Where a group's folders come in the walk. The group of a folder's subfolders comes right
-// after that folder, before the folder's later siblings; a group the walk planned itself (a
-// root) comes before every root planned earlier, whose folders the walk enters after it.
+// after that folder, before the folder's later siblings. A group the walk planned itself (a
+// root) holds what is left of one of its levels: the walk finishes a deeper level before it
+// goes on with a shallower one, so a deeper root comes first, and of two at one level (one
+// given up, one planned again) the later.
 struct ReadPlace {
     std::weak_ptr<ReadGroup> parent;  // the group that holds the folder whose subfolders these are
     std::size_t slot = 0;             // that folder's slot in it
     std::size_t depth = 0;            // below its root
-    std::uint64_t root = 0;           // the root's number: later roots come first
+    std::size_t level = 0;            // the walk's level whose subfolders its root holds
+    std::uint64_t root = 0;           // the root's number, in the order planned
 };
 
 // The subfolders of one folder, to be read ahead in order, opened relative to the folder's

@@ -21,9 +21,14 @@ std::optional<ZeroSizeProbe::Known> ZeroSizeProbe::takeKnown(std::string_view na
 std::optional<SizeAnswer> ZeroSizeProbe::answerOfListing(const FolderWalk& walk) {
     const FolderListing& listing = walk.listing();
     if (!listing.readable()) return SizeAnswer::Unreadable;
+    if (listing.filesLength == FileLength::Unasked) return std::nullopt;  // it has subfolders
     if (listing.filesLength != FileLength::Zero) return sizeAnswerOf(listing.filesLength);
     if (walk.subfolderCount() == 0) return SizeAnswer::Zero;
     return std::nullopt;
+}
+
+SizeAnswer ZeroSizeProbe::sizeOfUnasked(const FolderWalk& walk, int fd, const NameList& names) {
+    return sizeAnswerOf(lengthOfFiles(fd, names, walk.options().lengthsFromLookup));
 }
 
 SizeAnswer ZeroSizeProbe::note(const Key& key, SizeAnswer answer, std::int64_t newest) {
@@ -54,8 +59,10 @@ SizeAnswer ZeroSizeProbe::sizeOfSubfolders(FolderWalk& walk, std::int64_t* newes
                                            std::int64_t keepFrom) {
     noted_.clear();
     walk.lookBelowCurrent();
-    const SizeAnswer answer = lookDown(walk);
+    SizeAnswer answer = lookDown(walk);
     walk.endLook();
+    if (answer == SizeAnswer::Zero && walk.listing().filesLength == FileLength::Unasked)
+        answer = sizeOfUnasked(walk, walk.folderFd(), walk.listing().fileNames);
     if (answer == SizeAnswer::Zero && newest_ < keepFrom) forgetBelow(0);
     if (newest) *newest = newest_;
     return answer;
@@ -80,7 +87,13 @@ SizeAnswer ZeroSizeProbe::lookDown(FolderWalk& walk) {
     for (;;) {
         if (!walk.take()) {
             if (levels_.empty()) return SizeAnswer::Zero;  // the first level, walked
-            const Level done = levels_.back();
+            // Its subfolders all zero-size: its own files answer, where they were left.
+            if (!levels_.back().unasked.empty()) {
+                const SizeAnswer files =
+                    sizeOfUnasked(walk, walk.levelFd(), levels_.back().unasked);
+                if (files != SizeAnswer::Zero) return failAll(files);
+            }
+            const Level done = std::move(levels_.back());
             forgetBelow(done.mark);
             note(done.key, SizeAnswer::Zero, done.newest);
             levels_.pop_back();
@@ -100,7 +113,9 @@ SizeAnswer ZeroSizeProbe::lookDown(FolderWalk& walk) {
             addNewest(walk.listing().newest);
         }
         if (!answer) {
-            levels_.push_back(Level{key, noted_.size(), walk.listing().newest});
+            levels_.push_back(Level{key, noted_.size(), walk.listing().newest, {}});
+            if (walk.listing().filesLength == FileLength::Unasked)
+                levels_.back().unasked = walk.listing().fileNames;
             walk.descend();
         } else if (*answer != SizeAnswer::Zero) {
             return failAll(*answer);

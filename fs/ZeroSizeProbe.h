@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fs/FolderWalk.h"
+#include "fs/NameList.h"
 
 namespace voidbroom {
 
@@ -28,6 +29,7 @@ inline SizeAnswer sizeAnswerOf(FileLength length) {
         case FileLength::NotZero:
             return SizeAnswer::NotZero;
         case FileLength::Unreadable:
+        case FileLength::Unasked:  // never taken for an answer: see ZeroSizeProbe
             break;
     }
     return SizeAnswer::Unreadable;
@@ -40,7 +42,9 @@ inline SizeAnswer sizeAnswerOf(FileLength length) {
 // it serves the walk when it enters those folders. Every folder it reads keeps its answer, so
 // a walk that asks about a folder and later about each folder below it has each folder read
 // once here, however deep the tree. A subfolder that is the mount point of another file
-// system makes the size unreadable. Never follows links.
+// system makes the size unreadable. Never follows links. A folder whose files' lengths were
+// left unasked (FileLength::Unasked) is answered by its subfolders first, and by its files
+// only when every subfolder is zero-size.
 class ZeroSizeProbe {
 public:
     // An answer with the newest modification time found below the folder (FolderListing's
@@ -53,9 +57,10 @@ public:
     // The answer for subfolder `i` of the folder `walk` read last.
     SizeAnswer sizeOfSubfolder(FolderWalk& walk, std::size_t i);
     // The answer its subfolders give for the folder `walk` read last: the first that is not
-    // zero-size. Where all are, the walk lists the folder without entering it, and their
-    // answers are not kept, unless the newest time found below is `keepFrom` or later (the
-    // walk enters a folder too recent to list). `newest`, when given, receives that time.
+    // zero-size; where all are, and its files' lengths were left unasked, what they give. A
+    // zero-size folder the walk lists without entering it, and the answers below are not
+    // kept, unless the newest time found below is `keepFrom` or later (the walk enters a
+    // folder too recent to list). `newest`, when given, receives that time.
     SizeAnswer sizeOfSubfolders(FolderWalk& walk, std::int64_t* newest = nullptr,
                                 std::int64_t keepFrom = kNeverRead);
     // The answer for the folder `walk` read last, its files included: `walk` must have read
@@ -88,6 +93,7 @@ private:
         Key key;
         std::size_t mark;     // noted_.size() when it was opened
         std::int64_t newest;  // of what was read below it so far
+        NameList unasked;     // its files, where their lengths were left unasked
     };
 
     static Key keyOf(std::string_view name, ino_t inode);
@@ -102,8 +108,10 @@ private:
     // rest of the walk, and make every visit look for its folder among them.
     void forgetBelow(std::size_t mark);
     // The answer the folder `walk` read last gives by itself; nullopt when its subfolders
-    // decide.
+    // decide, or decide first.
     static std::optional<SizeAnswer> answerOfListing(const FolderWalk& walk);
+    // What the files `names` of the open folder `fd`, left unasked, answer.
+    static SizeAnswer sizeOfUnasked(const FolderWalk& walk, int fd, const NameList& names);
     // Everything still open contains the folder that answered `answer`: so it answers too.
     SizeAnswer failAll(SizeAnswer answer);
 

@@ -39,6 +39,9 @@ WalkResult FolderWalker::walkFrom(OpenedFolder root, const std::string& rootPath
     probe_.forget();  // the tree may have changed since the last walk
     walk_.clear();
     walk_.options().fileLengths = mode_ != 0;  // what readers ahead read, for any folder
+    // Mode 1 asks the size of every folder before it descends, and a folder's subfolders are
+    // read anyway: one of them holding data spares looking at the folder's files.
+    walk_.options().subfoldersFirst = mode_ == 1;
     walk_.options().rules = rules_;
     walk_.options().times = aged_;
     host_.yield();
@@ -171,7 +174,8 @@ SizeAnswer FolderWalker::sizeOfListed(std::optional<ZeroSizeProbe::Known> known,
     // Files whose lengths were not asked for: nothing waits for this size (see sizeAwaited),
     // and NotZero keeps it that way for the folders below.
     if (listed.files > 0 && !walk_.options().fileLengths) return SizeAnswer::NotZero;
-    if (listed.filesLength != FileLength::Zero) return sizeAnswerOf(listed.filesLength);
+    if (listed.filesLength != FileLength::Zero && listed.filesLength != FileLength::Unasked)
+        return sizeAnswerOf(listed.filesLength);
     if (subfolders == 0) return SizeAnswer::Zero;
     if (mode_ == 1) {
         std::int64_t below = 0;

@@ -22,8 +22,11 @@ struct Groups {
         byName[name] = group;
         return group;
     }
-    void root(const std::string& name, std::size_t items, std::size_t next) {
-        make(name, items, next)->place.root = ++roots;
+    // A group the walk planned for what is left of its level `level`.
+    void root(const std::string& name, std::size_t items, std::size_t next, std::size_t level = 0) {
+        const auto group = make(name, items, next);
+        group->place.root = ++roots;
+        group->place.level = level;
     }
     void below(const std::string& parent, std::size_t slot, const std::string& name,
                std::size_t items, std::size_t next) {
@@ -112,6 +115,21 @@ TEST(ReadOrder, AGroupDeepBelowAFolderComesBeforeTheFoldersAfterIt) {
     groups.root("R2", 1, 0);
     order.add(groups.byName.at("R2"));
     EXPECT_EQ(groups.taken(order), (std::vector<std::string>{"R2", "C300", "R"}));
+}
+
+// Readers engaged below levels the walk read by itself: the groups it plans then for those
+// levels come after everything below the deeper levels planned before them, as the walk
+// comes back to a level only when it is done below it.
+TEST(ReadOrder, ADeeperLevelComesFirstWhenItWasPlanned) {
+    Groups groups;
+    groups.root("L3", 2, 1, 3);
+    groups.below("L3", 0, "L3A", 2, 0);
+    groups.root("L1", 3, 0, 1);
+    groups.root("L2", 2, 0, 2);
+    groups.root("L3again", 1, 0, 3);  // the level's first group was given up
+    ReadOrder order;
+    for (const char* name : {"L1", "L3A", "L2", "L3", "L3again"}) order.add(groups.byName.at(name));
+    EXPECT_EQ(groups.taken(order), (std::vector<std::string>{"L3again", "L3A", "L3", "L2", "L1"}));
 }
 
 TEST(ReadOrder, CancelledGroupsAreNotTakenAndThoseBelowAFolderLeftBehindComeLast) {

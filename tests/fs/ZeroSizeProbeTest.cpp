@@ -41,5 +41,29 @@ TEST(ZeroSizeProbe, QuestionsTheAskingWalkCannotAnswerAreReadAheadWithTheSameAns
     }
 }
 
+// Readers that leave the files' lengths of a folder with subfolders unasked: its subfolders
+// answer first, and its files only where every subfolder is zero-size. The answers are those
+// of the walk that looks at every folder's files itself.
+TEST(ZeroSizeProbe, FilesLeftUnaskedAnswerOnlyWhereTheSubfoldersAreZeroSize) {
+    test::TempTree tree({"data-below/f:0", "data-below/s/g:1", "data-beside/f:2", "data-beside/s/",
+                         "zero/f:0", "zero/s/t/g:0", "deep/f:0", "deep/s/t/u/g:1", "failing/f:1",
+                         "failing/s/t/"});
+    const std::map<std::string, SizeAnswer> expected{{"data-below", SizeAnswer::NotZero},
+                                                     {"data-beside", SizeAnswer::NotZero},
+                                                     {"zero", SizeAnswer::Zero},
+                                                     {"deep", SizeAnswer::NotZero},
+                                                     {"failing", SizeAnswer::NotZero}};
+    for (const unsigned threads : {1u, 8u}) {
+        FolderWalk asking(ListingOptions{.fileLengths = true, .subfoldersFirst = true});
+        asking.setThreads(threads, std::chrono::nanoseconds(0));
+        ASSERT_TRUE(asking.start(tree.root(), FollowLinks::No).opened());
+        ZeroSizeProbe probe;
+        std::map<std::string, SizeAnswer> answers;
+        for (std::size_t i = 0; i < asking.subfolderCount(); ++i)
+            answers[std::string(asking.subfolderName(i))] = probe.sizeOfSubfolder(asking, i);
+        EXPECT_EQ(answers, expected) << threads;
+    }
+}
+
 }  // namespace
 }  // namespace voidbroom
