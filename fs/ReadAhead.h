@@ -25,7 +25,9 @@ inline constexpr unsigned kDefaultReadAheadThreads = 0;
 // requests in flight hide it; a local disk serves a cold tree best with fewer, since more only
 // add switches between threads that wait for the same disk. Measured on a virtual disk with
 // a cold tree of 200,000 folders, in turns: 8 readers took 7.9 s, 16 took 6.4 s, 64 took
-// 7.9 s; behind a 1 ms round trip 32 took a third less than 16.
+// 7.9 s; behind a 1 ms round trip 32 took a third less than 16, and 64 three tenths less
+// than 32, but behind 200 µs 64 was up to a sixth slower than 32 where the file system's
+// server shared the client's two processors: --threads 64 is for long round trips.
 inline constexpr unsigned kLocalReadAheadThreads = 16;
 inline constexpr unsigned kRemoteReadAheadThreads = 32;
 unsigned readAheadThreadsFor(int folderFd);
