@@ -27,10 +27,13 @@ long DirReader::readBatch(int fd) {
 std::int64_t listingEndMarkOf(int fd) {
     struct statfs fs {};
     if (fstatfs(fd, &fs) != 0) return kNoEndMark;
+    return listingEndMarkOfType(static_cast<unsigned long>(fs.f_type));
+}
+
+std::int64_t listingEndMarkOfType(unsigned long fsType) {
     // The ext family's end of a hashed listing, which is every listing of a folder of one
     // block or with an index; a linear listing ends elsewhere and is read to the empty batch.
-    if (static_cast<unsigned long>(fs.f_type) == EXT4_SUPER_MAGIC)
-        return std::numeric_limits<std::int64_t>::max();
+    if (fsType == EXT4_SUPER_MAGIC) return std::numeric_limits<std::int64_t>::max();
     return kNoEndMark;
 }
 

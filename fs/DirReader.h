@@ -30,6 +30,8 @@ inline constexpr std::int64_t kNoEndMark = 0;
 // told from an entry's offset (a network file system's are the server's), and a short batch
 // proves nothing: a listing may be cut short by an error in its next block.
 std::int64_t listingEndMarkOf(int fd);
+// The same for a file system of type `fsType` (statfs's f_type).
+std::int64_t listingEndMarkOfType(unsigned long fsType);
 
 // Reads folder listings with getdents64 into one reusable buffer: each folder costs its
 // open descriptor plus as few system calls as its size allows. Not copyable; one per walker.

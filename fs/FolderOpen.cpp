@@ -104,9 +104,14 @@ OpenedFolder openChildFolder(int parentFd, const char* name, dev_t device) {
 // them.
 dev_t boundaryDeviceOf(int fd) {
     struct statfs fs {};
+    if (fstatfs(fd, &fs) != 0) return 0;
+    return boundaryDeviceOf(fd, static_cast<unsigned long>(fs.f_type));
+}
+
+dev_t boundaryDeviceOf(int fd, unsigned long fsType) {
     struct stat st;
-    if (fstatfs(fd, &fs) != 0 || fstat(fd, &st) != 0) return 0;
-    switch (static_cast<unsigned long>(fs.f_type)) {
+    if (fstat(fd, &st) != 0) return 0;
+    switch (fsType) {
         case EXT4_SUPER_MAGIC:  // ext2 and ext3 share it
         case TMPFS_MAGIC:
         case XFS_SUPER_MAGIC:

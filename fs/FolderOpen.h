@@ -42,6 +42,8 @@ OpenedFolder openChildFolder(int parentFd, const char* name, dev_t device = 0);
 // bcachefs subvolumes); 0 where every folder below a mount has its device, which spares the
 // walk a look at each folder's device.
 dev_t boundaryDeviceOf(int fd);
+// The same where the file system's type (statfs's f_type) is known already.
+dev_t boundaryDeviceOf(int fd, unsigned long fsType);
 
 // Gives the owner read, write and search rights on the folder open at `fd`, or on the folder
 // `name` inside `parentFd` (found by the same rules as openChildFolder, and changed through a

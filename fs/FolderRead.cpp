@@ -20,11 +20,17 @@ bool keptOut(const ListingOptions& options, ino_t inode) {
 }  // namespace
 
 void ListingOptions::setFileSystemOf(int fd) {
-    endMark = listingEndMarkOf(fd);
-    device = boundaryDeviceOf(fd);
     struct statfs fs {};
-    lengthsFromLookup =
-        fstatfs(fd, &fs) == 0 && static_cast<unsigned long>(fs.f_type) == FUSE_SUPER_MAGIC;
+    if (fstatfs(fd, &fs) != 0) {  // as for any file system that cannot be asked
+        endMark = kNoEndMark;
+        device = 0;
+        lengthsFromLookup = false;
+        return;
+    }
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    endMark = listingEndMarkOfType(type);
+    device = boundaryDeviceOf(fd, type);
+    lengthsFromLookup = type == FUSE_SUPER_MAGIC;
 }
 
 FileLength lengthOfFiles(int fd, const NameList& names, bool fromLookup) {

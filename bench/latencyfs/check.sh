@@ -7,11 +7,8 @@
 set -u
 
 latencyfs=${1:-latencyfs}
-# Exit status 77 (skipped, for CTest) where a FUSE mount cannot be made at all.
-if [ "$(id -u)" -ne 0 ]; then echo "SKIP: mounting the mirror needs root"; exit 77; fi
-if ! [ -c /dev/fuse ] || ! (: <>/dev/fuse) 2>/dev/null; then
-    echo "SKIP: /dev/fuse cannot be opened here"; exit 77
-fi
+. "$(dirname "$0")/mirror.sh"
+skip_without_fuse
 work=$(mktemp -d /var/tmp/latencyfs-check.XXXXXX) || exit 1
 src=$work/src
 mnt=$work/mnt
@@ -19,8 +16,7 @@ pid=
 failures=0
 
 cleanup() {
-    mountpoint -q "$mnt" 2>/dev/null && umount "$mnt"
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid"
+    release_mirror
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -38,34 +34,6 @@ make_tree() {
     ln -s d1 "$src/link"
     mkfifo "$src/d2/fifo"
 }
-
-# mount_mirror DELAY COUNT_FILE [DESCRIPTORS]: starts latencyfs, allowed that many open
-# descriptors if given, and waits for its mount.
-mount_mirror() {
-    local limit=()
-    [ $# -gt 2 ] && limit=(prlimit "--nofile=$3:$3")
-    "${limit[@]}" "$latencyfs" --delay-us "$1" --count-file "$2" "$src" "$mnt" &
-    pid=$!
-    local i
-    for i in $(seq 100); do
-        grep -q " $mnt " /proc/self/mountinfo && return 0
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    echo "latencyfs did not mount $mnt"
-    exit 1
-}
-
-# stop_mirror umount|TERM: ends the mount one way or the other and checks the exit status.
-stop_mirror() {
-    if [ "$1" = umount ]; then umount "$mnt"; else kill -TERM "$pid"; fi
-    wait "$pid" || fail "latencyfs exited with status $? after $1"
-    pid=
-    grep -q " $mnt " /proc/self/mountinfo && fail "$mnt still mounted after $1"
-}
-
-# count KIND FILE: one number from a count line.
-count() { tr ' ' '\n' <"$2" | sed -n "s/^$1=//p"; }
 
 listing() { (cd "$1" && find . -printf '%i %y %s %n %m %l %p\n' | sort -k7); }
 empties() { find "$1" -type d -empty | sed "s,^$1,," | sort; }

@@ -9,42 +9,19 @@
 set -u
 latencyfs=${1:?latencyfs}
 scan=${2:?voidbroom-scan}
-# Exit status 77 (skipped, for CTest) where a FUSE mount cannot be made at all.
-if [ "$(id -u)" -ne 0 ]; then echo "SKIP: mounting the mirror needs root"; exit 77; fi
-if ! [ -c /dev/fuse ] || ! (: <>/dev/fuse) 2>/dev/null; then
-    echo "SKIP: /dev/fuse cannot be opened here"; exit 77
-fi
+. "$(dirname "$0")/../../bench/latencyfs/mirror.sh"
+skip_without_fuse
 work=$(mktemp -d /var/tmp/voidbroom-slow.XXXXXX) || exit 1
 src=$work/src
 mnt=$work/mnt
 pid=
 failures=0
 cleanup() {
-    mountpoint -q "$mnt" 2>/dev/null && umount "$mnt"
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid"
+    release_mirror
     rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# mount_mirror DELAY_US COUNT_FILE
-mount_mirror() {
-    "$latencyfs" --delay-us "$1" --count-file "$2" "$src" "$mnt" &
-    pid=$!
-    local i
-    for i in $(seq 100); do
-        grep -q " $mnt " /proc/self/mountinfo && return 0
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    echo "latencyfs did not mount $mnt"
-    exit 1
-}
-unmount_mirror() {
-    umount "$mnt" && wait "$pid"
-    pid=
-}
-count() { tr ' ' '\n' <"$2" | sed -n "s/^$1=//p"; }
 bytes() { head -c "$2" /dev/zero >"$1"; }
 
 # Wide: many folders at the top, each with a little below it. Chains: data only at the
@@ -95,13 +72,13 @@ done
 grep -q '^\*\*\* /zero/marked$' "$work/expected1" || fail "mode 1 did not mark /zero/marked"
 grep -q '^\*\*\* /zero/data-beside/e$' "$work/expected1" ||
     fail "mode 1 did not enter /zero/data-beside, whose own file holds data"
-unmount_mirror
+stop_mirror umount
 
 # Readers are engaged after the walk has read a few folders by itself; what the levels it
 # opened by then still hold is read ahead too, so nearly every folder is read by a reader.
 mount_mirror 200 "$work/counts-wide"
 "$scan" --stats --mode 0 "$mnt/wide" 2>"$work/stats" >/dev/null
-unmount_mirror
+stop_mirror umount
 read -r opened ahead < <(sed -n 's/.* \([0-9]*\) folders opened in all.* \([0-9]*\) by readers ahead.*/\1 \2/p' "$work/stats")
 if [ -z "${opened:-}" ] || [ $((ahead * 10)) -lt $((opened * 9)) ]; then
     fail "readers read ${ahead:-?} of ${opened:-?} folders: $(cat "$work/stats")"
@@ -115,7 +92,7 @@ folders=$(find "$src/chains" -type d | wc -l)
 bottoms=$(find "$src/chains" -type d -name c | wc -l)
 mount_mirror 100 "$work/counts-chains"
 "$scan" --mode 1 "$mnt/chains" >/dev/null
-unmount_mirror
+stop_mirror umount
 opens=$(count opendir "$work/counts-chains")
 files=$(($(count lookup "$work/counts-chains") - opens))
 attributes=$(($(count getattr "$work/counts-chains") - 2 * opens))

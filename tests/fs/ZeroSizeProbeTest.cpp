@@ -11,6 +11,15 @@
 namespace voidbroom {
 namespace {
 
+// The probe's answer for each subfolder of the folder `asking` read last, by name.
+std::map<std::string, SizeAnswer> answersForSubfolders(FolderWalk& asking) {
+    ZeroSizeProbe probe;
+    std::map<std::string, SizeAnswer> answers;
+    for (std::size_t i = 0; i < asking.subfolderCount(); ++i)
+        answers[std::string(asking.subfolderName(i))] = probe.sizeOfSubfolder(asking, i);
+    return answers;
+}
+
 // Asked about the subfolders of a folder that the asking walk read by itself, the probe walks
 // the trees below them through the walk's looks, and with threads the walk's readers read
 // them ahead: the answers are the same for every thread count, and only the serial walk opens
@@ -27,12 +36,9 @@ TEST(ZeroSizeProbe, QuestionsTheAskingWalkCannotAnswerAreReadAheadWithTheSameAns
         FolderWalk asking(ListingOptions{.fileLengths = true});
         asking.setThreads(threads, std::chrono::nanoseconds(0));
         ASSERT_TRUE(asking.start(tree.root(), FollowLinks::No).opened());
-        ZeroSizeProbe probe;
-        std::map<std::string, SizeAnswer> answers;
-        for (std::size_t i = 0; i < asking.subfolderCount(); ++i)
-            answers[std::string(asking.subfolderName(i))] = probe.sizeOfSubfolder(asking, i);
-        EXPECT_EQ(answers, (std::map<std::string, SizeAnswer>{{"D", SizeAnswer::NotZero},
-                                                              {"Z", SizeAnswer::Zero}}))
+        EXPECT_EQ(answersForSubfolders(asking),
+                  (std::map<std::string, SizeAnswer>{{"D", SizeAnswer::NotZero},
+                                                     {"Z", SizeAnswer::Zero}}))
             << threads;
         if (threads == 1)
             EXPECT_EQ(asking.opensAhead(), 0u);
@@ -57,11 +63,7 @@ TEST(ZeroSizeProbe, FilesLeftUnaskedAnswerOnlyWhereTheSubfoldersAreZeroSize) {
         FolderWalk asking(ListingOptions{.fileLengths = true, .subfoldersFirst = true});
         asking.setThreads(threads, std::chrono::nanoseconds(0));
         ASSERT_TRUE(asking.start(tree.root(), FollowLinks::No).opened());
-        ZeroSizeProbe probe;
-        std::map<std::string, SizeAnswer> answers;
-        for (std::size_t i = 0; i < asking.subfolderCount(); ++i)
-            answers[std::string(asking.subfolderName(i))] = probe.sizeOfSubfolder(asking, i);
-        EXPECT_EQ(answers, expected) << threads;
+        EXPECT_EQ(answersForSubfolders(asking), expected) << threads;
     }
 }
 
