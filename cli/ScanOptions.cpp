@@ -173,9 +173,9 @@ std::string usageText() {
            "  --threads N      threads that may read folders ahead of the walk when each\n"
            "                   read is slow, 1 to 64; 1 reads them one by one (default:\n"
            "                   " +
-           std::to_string(kRemoteReadAheadThreads) + " on network and FUSE file systems, " +
-           std::to_string(kLocalReadAheadThreads) +
-           " on others)\n"
+           std::to_string(kDefaultThreads) +
+           "; 64 reads faster behind round trips of a\n"
+           "                   millisecond or more)\n"
            "  --progress       draw the progress line on standard error even when it is\n"
            "                   not a terminal (on a terminal it is drawn unless\n"
            "                   --no-progress is given)\n"

@@ -14,8 +14,7 @@
 
 namespace voidbroom {
 
-// How many threads the walk may read folders with when --threads is not given: as many as
-// suit the drive.
+// How many threads the walk may read folders with when --threads is not given.
 inline constexpr int kDefaultThreads = static_cast<int>(kDefaultReadAheadThreads);
 inline constexpr int kMaxThreads = 64;
 

@@ -49,22 +49,19 @@ OpenOutcome FolderWalk::start(Fd folder, const std::string& path) {
     const auto started = std::chrono::steady_clock::now();
     current_ = std::move(folder);
     options_.setFileSystemOf(current_.get());
-    prepareReadAhead(current_.get());
+    prepareReadAhead();
     read();
     notePace(std::chrono::steady_clock::now() - started);
     return {OpenStatus::Opened, 0};
 }
 
-// The readers for a walk from the folder `folderFd`: as many as were asked for, or as suit
-// its drive.
-void FolderWalk::prepareReadAhead(int folderFd) {
-    const unsigned threads =
-        threads_ == kDefaultReadAheadThreads ? readAheadThreadsFor(folderFd) : threads_;
-    if (threads <= 1)
+// The readers for a walk: as many as were asked for.
+void FolderWalk::prepareReadAhead() {
+    if (threads_ <= 1)
         readAhead_.reset();
-    else if (!readAhead_ || readAhead_->threads() != threads ||
+    else if (!readAhead_ || readAhead_->threads() != threads_ ||
              !(readAhead_->options() == options_))
-        readAhead_ = std::make_unique<ReadAhead>(threads, options_);
+        readAhead_ = std::make_unique<ReadAhead>(threads_, options_);
     engaged_ = readAhead_ && engageAbove_.count() == 0;
     openLevelsUnplanned_ = false;
     pace_ = 0;
@@ -81,8 +78,7 @@ OpenOutcome FolderWalk::startAt(int parentFd, std::string_view name, const std::
     // A walk started here after another on the same drive (the next deletion after the last)
     // keeps its readers and its pace: what made the last one wait makes this one wait too.
     // A serial walk has nothing to prepare, and two clock reads a question would be waste.
-    if (threads_ != 1 && !(readAhead_ && readAhead_->options() == options_))
-        prepareReadAhead(parentFd);
+    if (threads_ != 1 && !(readAhead_ && readAhead_->options() == options_)) prepareReadAhead();
     return open(parentFd, false);
 }
 

@@ -40,8 +40,7 @@ public:
 
     ListingOptions& options() { return options_; }
     const ListingOptions& options() const { return options_; }
-    // Reader threads for the walks started from now on; 1 reads every folder when entered,
-    // kDefaultReadAheadThreads as many as suit the drive.
+    // Reader threads for the walks started from now on; 1 reads every folder when entered.
     // The readers are engaged while a folder takes longer than `engageAbove` to open and
     // read, on average (0: from the start).
     void setThreads(unsigned threads,
@@ -145,7 +144,7 @@ private:
         ListingOptions options;
     };
 
-    void prepareReadAhead(int folderFd);
+    void prepareReadAhead();
     OpenOutcome open(int parentFd, bool grant);
     void read();
     OpenOutcome adopt(ReadFolder folder);

@@ -1,8 +1,6 @@
 #include "fs/ReadAhead.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/vfs.h>
 
 #include <algorithm>
 
@@ -25,25 +23,6 @@ std::size_t bytesOf(const ReadFolder& folder) {
 }
 
 }  // namespace
-
-unsigned readAheadThreadsFor(int folderFd) {
-    // The file systems whose every request is a round trip.
-    struct statfs fs {};
-    if (fstatfs(folderFd, &fs) != 0) return kLocalReadAheadThreads;
-    switch (static_cast<unsigned long>(fs.f_type)) {
-        case NFS_SUPER_MAGIC:
-        case FUSE_SUPER_MAGIC:
-        case SMB2_SUPER_MAGIC:
-        case CIFS_SUPER_MAGIC:
-        case V9FS_MAGIC:
-        case CEPH_SUPER_MAGIC:
-        case AFS_SUPER_MAGIC:
-        case AFS_FS_MAGIC:
-            return kRemoteReadAheadThreads;
-        default:
-            return kLocalReadAheadThreads;
-    }
-}
 
 ReadAhead::ReadAhead(unsigned threads, const ListingOptions& options)
     : options_(options),

@@ -18,19 +18,16 @@
 
 namespace voidbroom {
 
-// Reader threads a walk uses by default: as many as suit the drive it starts on (see
-// readAheadThreadsFor). One means no read-ahead at all.
-inline constexpr unsigned kDefaultReadAheadThreads = 0;
-// A network or user-space file system answers each request after a round trip, and many
-// requests in flight hide it; a local disk serves a cold tree best with fewer, since more only
-// add switches between threads that wait for the same disk. Measured on a virtual disk with
-// a cold tree of 200,000 folders, in turns: 8 readers took 7.9 s, 16 took 6.4 s, 64 took
-// 7.9 s; behind a 1 ms round trip 32 took a third less than 16, and 64 three tenths less
-// than 32, but behind 200 µs 64 was up to a sixth slower than 32 where the file system's
-// server shared the client's two processors: --threads 64 is for long round trips.
-inline constexpr unsigned kLocalReadAheadThreads = 16;
-inline constexpr unsigned kRemoteReadAheadThreads = 32;
-unsigned readAheadThreadsFor(int folderFd);
+// Reader threads a walk uses by default; one means no read-ahead at all. Many requests in
+// flight hide a network's or user-space file system's round trips, and a disk, even a local
+// one, answers more of them at a time the more it is given. Measured on a virtual disk with a
+// cold tree of 200,000 folders, in turns, medians of 5: 16 readers took 4.6 s, 24 and 32 took
+// 4.1 s, 48 3.7 s and 64 3.9 s (fd -j16: 5.4 s); in modes 1 and 2, 32 and 48 were fastest and
+// 16 and 64 a tenth or more slower. Behind a 1 ms round trip 32 took a third less than 16,
+// and 64 three tenths less than 32, but behind 200 µs 64 was up to a sixth slower than 32
+// where the file system's server shared the client's two processors: --threads 64 is for
+// long round trips.
+inline constexpr unsigned kDefaultReadAheadThreads = 32;
 // Readers are engaged while opening and reading a folder takes longer than this on average:
 // on a warm local disk a folder takes a few microseconds, and threads would only contend.
 inline constexpr std::chrono::nanoseconds kEngageReadAheadAbove = std::chrono::microseconds(60);
